@@ -1,0 +1,62 @@
+# Everything goes through CMake presets; these targets are the front door.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 30
+
+.PHONY: setup native asan windows cli exe run test test-native test-asan test-windows \
+        fuzz fuzz-run bench format clean
+
+setup:
+	@scripts/setup
+
+native: setup
+	@cmake --preset native >/dev/null
+	cmake --build build/native -j$(JOBS)
+
+cli: setup
+	@cmake --preset native >/dev/null
+	cmake --build build/native -j$(JOBS) --target dorvane_cli
+
+asan: setup
+	@cmake --preset asan >/dev/null
+	cmake --build build/asan -j$(JOBS)
+
+windows: setup
+	@cmake --preset windows >/dev/null
+	cmake --build build/windows -j$(JOBS)
+
+exe: windows
+
+run: cli
+	scripts/run-examples build/native/cli/dorvane
+
+test: test-native test-asan test-windows fuzz-run
+	@echo "make test: all suites passed"
+
+test-native: native
+	ctest --test-dir build/native --output-on-failure -j$(JOBS)
+
+test-asan: asan
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir build/asan --output-on-failure -j$(JOBS)
+
+test-windows: windows
+	scripts/wine-ctest build/windows
+
+fuzz: setup
+	@cmake --preset fuzz >/dev/null
+	cmake --build build/fuzz -j$(JOBS)
+
+fuzz-run: fuzz
+	scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
+
+bench: setup
+	@cmake --preset bench >/dev/null
+	cmake --build build/bench -j$(JOBS)
+	scripts/run-benchmarks build/bench
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace dorvane {
+
+// The data lines of a RES2DINV data file: bytes [firstLine, end), each line with
+// its two-byte line end; `end` is the start of the terminator line.
+struct DataBlock {
+  std::size_t firstLine = 0;
+  std::size_t end = 0;
+  std::int32_t lineCount = 0;
+};
+
+// Finds the data block in a file's content. Returns the number of data lines
+// (0: no usable block, and `block` is left alone). A file is valid when the
+// result is greater than 1. One pass, no allocation.
+std::int32_t LocateDataBlock(const std::uint8_t* content, std::size_t length, DataBlock& block);
+
+}  // namespace dorvane

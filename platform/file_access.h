@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "platform/message_boxes.h"
+
+namespace dorvane {
+
+// The one object through which the program reads and writes files. Reading maps
+// a whole file read-only; writing replaces a file in one piece. Every failure of
+// the file system is shown once, with the system's own text, by ReportSystemError
+// (caption "提示!", information icon, no owner).
+class FileAccess {
+ public:
+  static constexpr std::uint64_t kNoSize = UINT64_MAX;
+
+  explicit FileAccess(MessageBoxes& messages);
+  ~FileAccess();
+  FileAccess(const FileAccess&) = delete;
+  FileAccess& operator=(const FileAccess&) = delete;
+
+  // Opens `path` read-only and maps all of it (releasing any file still open).
+  // Null after the failure has been reported; an empty file cannot be mapped.
+  const std::uint8_t* OpenAndMap(std::u16string_view path);
+  // Size of the open file, or kNoSize when none is open.
+  std::uint64_t FileSize() const;
+  // The mapped content of the open file (empty when none is open).
+  std::span<const std::uint8_t> Content() const;
+  // Unmaps and closes; any number of calls.
+  void Release();
+
+  // Destination of WriteWholeFile.
+  void SetSavePath(std::u16string_view path);
+  const std::u16string& savePath() const { return savePath_; }
+  // Writes all bytes to savePath through a temporary file in the same folder that
+  // then replaces the destination, so a failed write leaves the old file intact.
+  // Returns the number of bytes written, 0 after a reported failure.
+  std::uint64_t WriteWholeFile(std::span<const std::uint8_t> bytes);
+
+  // Shows the system's text for the last error that this object recorded.
+  void ReportSystemError();
+
+  MessageBoxes& messages() { return messages_; }
+
+ private:
+  struct Platform;  // handles of the open file and its mapping
+
+  MessageBoxes& messages_;
+  std::u16string currentFile_;
+  std::u16string savePath_;
+  std::unique_ptr<Platform> platform_;
+};
+
+}  // namespace dorvane

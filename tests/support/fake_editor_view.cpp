@@ -1,0 +1,46 @@
+#include "fake_editor_view.h"
+
+namespace dorvane::testing {
+
+std::intptr_t FakeEditorView::CallGridProc(std::uint32_t message, std::uintptr_t wParam,
+                                           std::intptr_t lParam) {
+  controlMessages.push_back({message, wParam, lParam});
+  return control_.HandleMessage(message, wParam, lParam);
+}
+
+std::intptr_t FakeEditorView::SendToGrid(std::uint32_t message, std::uintptr_t wParam,
+                                         std::intptr_t lParam) {
+  if (editor_ != nullptr) return editor_->GridWindowProc(message, wParam, lParam);
+  return CallGridProc(message, wParam, lParam);
+}
+
+std::intptr_t FakeEditorView::CallEditProc(std::uint32_t message, std::uintptr_t wParam,
+                                           std::intptr_t lParam) {
+  editMessages.push_back({message, wParam, lParam});
+  return 0;
+}
+
+void FakeEditorView::VerticalScrollRange(std::int32_t& min, std::int32_t& max) const {
+  min = 0;
+  max = std::max(0, control_.Rows() - control_.FixedRows() - 1);
+}
+
+std::int32_t FakeEditorView::VerticalScrollPos() const {
+  return control_.TopRow() - control_.FixedRows();
+}
+
+void FakeEditorView::CreatePopupMenu(std::span<const PopupMenuItem> items) {
+  menuItems.clear();
+  for (const PopupMenuItem& item : items) {
+    menuItems.emplace_back(item.id, std::u16string(item.label));
+    if (item.id != 0) menuEnabled[item.id] = true;
+  }
+}
+
+void FakeEditorView::SetWindowSize(std::int32_t width, std::int32_t height) {
+  windowSize = {width, height};
+  clientRect = {0, 0, width, height};
+  control_.SetClientSize(width, height);
+}
+
+}  // namespace dorvane::testing
