@@ -1,0 +1,296 @@
+#include "grid/grid_editor.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <system_error>
+
+namespace dorvane {
+
+namespace {
+
+constexpr std::int32_t kMaxColumns = 27;
+constexpr std::int32_t kMaxCells = 340000;
+constexpr std::int32_t kMaxRows = 65536;
+constexpr std::int16_t kAlignCentre = 4;
+constexpr std::int32_t kTwipsPerInch = 1440;
+constexpr std::int32_t kStandardDpi = 96;
+constexpr std::size_t kNumberTextUnits = 256;
+
+std::int32_t CapacityForColumns(std::int32_t cols) {
+  if (cols <= 0) return kMaxRows;
+  return std::min(kMaxCells / cols, kMaxRows);
+}
+
+// A screen that reports no resolution would make every pixel conversion divide by
+// zero; it is treated as the standard 96 dpi instead.
+std::int32_t TwipsPerPixel(std::int32_t dpi) {
+  return kTwipsPerInch / (dpi > 0 ? dpi : kStandardDpi);
+}
+
+std::u16string DecimalText(std::int32_t value) {
+  char digits[16];
+  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  return std::u16string(digits, end);
+}
+
+bool IsCBlank(char16_t c) {
+  return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
+bool IsDigit(char16_t c) {
+  return c >= u'0' && c <= u'9';
+}
+
+// The longest prefix that forms a decimal number (after blanks: sign, digits with
+// an optional point, optional exponent), as the merge reads its texts.
+double ReadDecimalPrefix(std::u16string_view text) {
+  std::size_t pos = 0;
+  while (pos < text.size() && IsCBlank(text[pos])) ++pos;
+  bool negative = false;
+  if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
+    negative = text[pos] == u'-';
+    ++pos;
+  }
+  std::string number;
+  std::size_t mantissaDigits = 0;
+  while (pos < text.size() && IsDigit(text[pos])) {
+    number.push_back(static_cast<char>(text[pos++]));
+    ++mantissaDigits;
+  }
+  if (pos < text.size() && text[pos] == u'.') {
+    number.push_back('.');
+    ++pos;
+    while (pos < text.size() && IsDigit(text[pos])) {
+      number.push_back(static_cast<char>(text[pos++]));
+      ++mantissaDigits;
+    }
+  }
+  if (mantissaDigits == 0) return 0.0;
+
+  bool negativeExponent = false;
+  if (pos < text.size() && (text[pos] == u'e' || text[pos] == u'E')) {
+    std::size_t exp = pos + 1;
+    bool expNegative = false;
+    if (exp < text.size() && (text[exp] == u'+' || text[exp] == u'-')) {
+      expNegative = text[exp] == u'-';
+      ++exp;
+    }
+    if (exp < text.size() && IsDigit(text[exp])) {
+      number.push_back('e');
+      if (expNegative) number.push_back('-');
+      while (exp < text.size() && IsDigit(text[exp]))
+        number.push_back(static_cast<char>(text[exp++]));
+      negativeExponent = expNegative;
+    }
+  }
+
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+  (void)end;
+  if (error == std::errc::result_out_of_range) {
+    // Within 256 units only a negative exponent can underflow a double.
+    value = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
+  }
+  return negative ? -value : value;
+}
+
+}  // namespace
+
+GridEditor::GridEditor(Clipboard& clipboard, const CodePage& codePage, MessageBoxes& messages)
+    : clipboard_(clipboard), codePage_(codePage), messages_(messages) {}
+
+// The history frees itself; the control and its window belong to the host.
+GridEditor::~GridEditor() = default;
+
+int GridEditor::AttachControl(FlexGrid* grid, EditorView* view) {
+  grid_ = grid;
+  view_ = view;
+  if (grid_ == nullptr || view_ == nullptr) return 0;
+  FormatGrid();
+  BuildPopupMenu();
+  return 1;
+}
+
+FlexGrid& GridEditor::Grid() const {
+  if (grid_ == nullptr) throw GridError(kGridErrorPointer, "no grid control");
+  return *grid_;
+}
+
+std::int32_t GridEditor::FixedBottomPx() const {
+  const FlexGrid& grid = Grid();
+  const std::int32_t last = grid.FixedRows() - 1;
+  return grid.RowPos(last) / twipsPerPixelY_ + grid.RowHeight(last) / twipsPerPixelY_ - 1;
+}
+
+std::int32_t GridEditor::FixedRightPx() const {
+  const FlexGrid& grid = Grid();
+  const std::int32_t last = grid.FixedCols() - 1;
+  return grid.ColPos(last) / twipsPerPixelX_ + grid.ColWidth(last) / twipsPerPixelX_ - 1;
+}
+
+std::int32_t GridEditor::GetRowCount() const {
+  return Grid().Rows();
+}
+
+std::optional<std::u16string> GridEditor::GetCellText(std::int32_t row, std::int32_t col) const {
+  const FlexGrid& grid = Grid();
+  if (row < 0 || row >= grid.Rows() || col < 0 || col >= grid.Cols()) return std::nullopt;
+  return grid.TextMatrix(row, col);
+}
+
+int GridEditor::SetCellText(std::int32_t row, std::int32_t col, std::u16string_view text) {
+  FlexGrid& grid = Grid();
+  if (row < 0 || row >= grid.Rows() || col < 0 || col >= grid.Cols()) return 0;
+  grid.SetTextMatrix(row, col, text);
+  return 1;
+}
+
+int GridEditor::FormatGrid() {
+  FlexGrid& grid = Grid();
+  grid.SetRows(100);
+  grid.SetCols(5);
+  grid.SetFixedRows(1);
+  grid.SetFixedCols(1);
+  grid.SetRow(grid.FixedRows());
+  grid.SetCol(grid.FixedCols());
+
+  const PixelPoint dpi = view_ != nullptr ? view_->ScreenDpi() : PixelPoint{};
+  twipsPerPixelX_ = TwipsPerPixel(dpi.x);
+  twipsPerPixelY_ = TwipsPerPixel(dpi.y);
+
+  grid.SetRowHeightMin(20 * twipsPerPixelY_);
+  for (std::int32_t col = 0; col < 3; ++col) grid.SetColWidth(col, 90 * twipsPerPixelX_);
+
+  // Cosmetic settings: a control that refuses them still works.
+  try {
+    grid.SetAllowUserResizing(3);
+    grid.SetFocusRect(1);
+    grid.SetScrollTrack(true);
+  } catch (const GridError&) {
+  }
+
+  RefreshSelection();
+  return 1;
+}
+
+std::int32_t GridEditor::SetColumnCount(std::int32_t n) {
+  FlexGrid& grid = Grid();
+  n = std::clamp(n, 1, kMaxColumns);
+  const std::int32_t capacity = CapacityForColumns(n);
+  if (grid.Rows() > capacity) grid.SetRows(capacity);
+  grid.SetCols(n);
+  for (std::int32_t col = 0; col < n; ++col) grid.SetColAlignment(col, kAlignCentre);
+  return grid.Cols();
+}
+
+std::int32_t GridEditor::RowCapacity() const {
+  return CapacityForColumns(Grid().Cols());
+}
+
+std::int32_t GridEditor::SetRowCount(std::int32_t n) {
+  FlexGrid& grid = Grid();
+  grid.SetRows(std::max(std::min(n, RowCapacity()), 1));
+  RenumberRows();
+  return grid.Rows();
+}
+
+int GridEditor::RenumberRows() {
+  FlexGrid& grid = Grid();
+  grid.SetColAlignment(0, kAlignCentre);
+  const std::int32_t rows = grid.Rows();
+  for (std::int32_t row = 1; row < rows; ++row) grid.SetTextMatrix(row, 0, DecimalText(row));
+  return 1;
+}
+
+int GridEditor::RefreshSelection() {
+  const FlexGrid& grid = Grid();
+  const std::int32_t row = grid.Row();
+  const std::int32_t col = grid.Col();
+  const std::int32_t rowSel = grid.RowSel();
+  const std::int32_t colSel = grid.ColSel();
+  selTop_ = std::min(row, rowSel);
+  selBottom_ = std::max(row, rowSel);
+  selLeft_ = std::min(col, colSel);
+  selRight_ = std::max(col, colSel);
+
+  const std::int32_t tx = twipsPerPixelX_;
+  const std::int32_t ty = twipsPerPixelY_;
+  selRectPx_.top = grid.RowPos(selTop_) / ty - 1;
+  selRectPx_.left = grid.ColPos(selLeft_) / tx - 1;
+  selRectPx_.right = grid.ColPos(selRight_) / tx + grid.ColWidth(selRight_) / tx - 1;
+  selRectPx_.bottom = grid.RowPos(selBottom_) / ty + grid.RowHeight(selBottom_) / ty - 1;
+
+  fillHandleRect_ = {selRectPx_.right - 3, selRectPx_.bottom - 3, selRectPx_.right + 3,
+                     selRectPx_.bottom + 3};
+  return 1;
+}
+
+GridEditor::Selection GridEditor::GetSelection() const {
+  return {selTop_, selBottom_, selLeft_, selRight_};
+}
+
+namespace {
+
+// One axis of the hit test: fixed lines first, then the scrolled ones from the
+// first shown; a line whose start lies past the client edge is not visible.
+template <typename Pos, typename Size>
+std::optional<std::int32_t> HitLine(std::int32_t fixed, std::int32_t first, std::int32_t count,
+                                    std::int32_t point, std::int32_t clientEnd,
+                                    std::int32_t twipsPerPixel, Pos pos, Size size) {
+  auto test = [&](std::int32_t i) -> std::optional<bool> {
+    const std::int32_t start = pos(i) / twipsPerPixel;
+    if (start > clientEnd) return std::nullopt;
+    const std::int32_t extent = size(i) / twipsPerPixel;
+    return start <= point && point <= start + extent;
+  };
+  for (std::int32_t i = 0; i < fixed && i < count; ++i) {
+    const auto hit = test(i);
+    if (!hit) return std::nullopt;
+    if (*hit) return i;
+  }
+  for (std::int32_t i = std::max(first, 0); i < count; ++i) {
+    const auto hit = test(i);
+    if (!hit) return std::nullopt;
+    if (*hit) return i;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool GridEditor::HitTestCell(std::int32_t x, std::int32_t y, std::int32_t& row,
+                             std::int32_t& col) const {
+  const FlexGrid& grid = Grid();
+  if (view_ == nullptr) return false;
+  const PixelRect client = view_->GridClientRect();
+
+  const auto hitRow = HitLine(
+      grid.FixedRows(), grid.TopRow(), grid.Rows(), y, client.bottom, twipsPerPixelY_,
+      [&](std::int32_t i) { return grid.RowPos(i); },
+      [&](std::int32_t i) { return grid.RowHeight(i); });
+  if (!hitRow) return false;
+  const auto hitCol = HitLine(
+      grid.FixedCols(), grid.LeftCol(), grid.Cols(), x, client.right, twipsPerPixelX_,
+      [&](std::int32_t i) { return grid.ColPos(i); },
+      [&](std::int32_t i) { return grid.ColWidth(i); });
+  if (!hitCol) return false;
+  row = *hitRow;
+  col = *hitCol;
+  return true;
+}
+
+float GridEditor::CellTextToNumber(std::u16string_view text) {
+  return static_cast<float>(ReadDecimalPrefix(text.substr(0, kNumberTextUnits)));
+}
+
+void GridEditor::TrimTrailingZeros(std::u16string& text) {
+  while (text.size() > 1) {
+    const char16_t last = text.back();
+    if (last != u'0' && last != u'.') return;
+    text.pop_back();
+    if (last == u'.') return;
+  }
+}
+
+}  // namespace dorvane
