@@ -50,16 +50,25 @@ class EditHistory {
   HistoryStep* head() { return head_.get(); }
   HistoryStep* current() { return current_; }
   void SetCurrent(HistoryStep* step) { current_ = step; }
+  bool AtSentinel() const { return current_ == head_.get(); }
+  bool AtNewest() const { return current_->next == nullptr; }
+  // Number of steps after the sentinel.
+  std::size_t StepCount() const;
   // Discards every step after current, with their images.
   void DiscardRedo();
   // Appends a step after current and makes it current; null when out of memory.
-  HistoryStep* Append(StepKind kind, const CellRegion& region);
+  HistoryStep* Append(StepKind kind, const CellRegion& region) noexcept;
   // Unlinks the newest step (current) and makes its predecessor current.
   void DropCurrent();
+
+  // Scratch space for building images, kept between images so that recording a
+  // step does not allocate the whole limit each time.
+  std::vector<char16_t>& ImageBuffer() const { return imageBuffer_; }
 
  private:
   std::unique_ptr<HistoryStep> head_;
   HistoryStep* current_ = nullptr;
+  mutable std::vector<char16_t> imageBuffer_;
 };
 
 }  // namespace dorvane

@@ -133,6 +133,8 @@ class GridEditor {
   FlexGrid& Grid() const;  // throws GridError(kGridErrorPointer) without a control
   std::int32_t FixedBottomPx() const;
   std::int32_t FixedRightPx() const;
+  // InsertRows that tells a declined question (none) from an insert of 0 rows.
+  std::optional<std::int32_t> TryInsertRows(bool recordUndo);
 
   // Message handlers of GridWindowProc.
   void OnPaint(std::uintptr_t wParam, std::intptr_t lParam);

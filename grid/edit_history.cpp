@@ -1,0 +1,253 @@
+#include "grid/edit_history.h"
+
+#include <algorithm>
+#include <new>
+#include <string>
+#include <string_view>
+
+#include "grid/grid_editor.h"
+
+namespace dorvane {
+
+namespace {
+
+// Frees a chain of steps one link at a time; letting the unique_ptrs unwind
+// each other would recurse once per step.
+void FreeChain(std::unique_ptr<HistoryStep> step) {
+  while (step) step = std::move(step->next);
+}
+
+// Locks the grid window's painting for the life of the object.
+class RedrawFreeze {
+ public:
+  explicit RedrawFreeze(EditorView* view) : view_(view) {
+    if (view_ != nullptr) view_->FreezeRedraw(true);
+  }
+  ~RedrawFreeze() {
+    if (view_ != nullptr) view_->FreezeRedraw(false);
+  }
+  RedrawFreeze(const RedrawFreeze&) = delete;
+  RedrawFreeze& operator=(const RedrawFreeze&) = delete;
+
+ private:
+  EditorView* view_;
+};
+
+bool RegionHasCells(const CellRegion& region) {
+  return region.firstRow <= region.lastRow && region.firstCol <= region.lastCol;
+}
+
+// Rows are checked one by one as the image is walked; columns and negative
+// indexes never reach the control.
+bool ColumnsInside(const CellRegion& region, std::int32_t cols) {
+  return !RegionHasCells(region) ||
+         (region.firstRow >= 0 && region.firstCol >= 0 && region.lastCol < cols);
+}
+
+std::u16string_view UpToNul(const std::u16string& text) {
+  std::u16string_view view(text);
+  return view.substr(0, view.find(u'\0'));
+}
+
+}  // namespace
+
+EditHistory::EditHistory() : head_(std::make_unique<HistoryStep>()), current_(head_.get()) {}
+
+EditHistory::~EditHistory() {
+  FreeChain(std::move(head_));
+}
+
+std::size_t EditHistory::StepCount() const {
+  std::size_t count = 0;
+  for (const HistoryStep* step = head_->next.get(); step != nullptr; step = step->next.get())
+    ++count;
+  return count;
+}
+
+void EditHistory::DiscardRedo() {
+  FreeChain(std::move(current_->next));
+}
+
+HistoryStep* EditHistory::Append(StepKind kind, const CellRegion& region) noexcept {
+  try {
+    auto step = std::make_unique<HistoryStep>();
+    step->kind = kind;
+    step->region = region;
+    step->prev = current_;
+    DiscardRedo();
+    current_->next = std::move(step);
+    current_ = current_->next.get();
+    return current_;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void EditHistory::DropCurrent() {
+  if (current_ == head_.get()) return;
+  HistoryStep* previous = current_->prev;
+  DiscardRedo();
+  previous->next.reset();
+  current_ = previous;
+}
+
+int GridEditor::RecordStep(std::int32_t firstRow, std::int32_t lastRow, std::int32_t firstCol,
+                           std::int32_t lastCol, StepKind kind) {
+  if (grid_ == nullptr) return 0;
+  FlexGrid& grid = *grid_;
+  CellRegion region{firstRow, lastRow, firstCol, lastCol};
+  if (kind == StepKind::SortSome || kind == StepKind::SortAll) {
+    region.firstCol = grid.FixedCols();
+    region.lastCol = grid.Cols() - 1;
+  }
+  if (kind == StepKind::SortAll) {
+    region.firstRow = grid.FixedRows();
+    region.lastRow = grid.Rows() - 1;
+  }
+
+  history_.DiscardRedo();
+  HistoryStep* previous = history_.current();
+  previous->after.reset();
+  if (!history_.AtSentinel()) {
+    previous->after = TakeImage(previous->region);
+    if (!previous->after) return 0;
+  }
+
+  HistoryStep* step = history_.Append(kind, region);
+  if (step == nullptr) return 0;
+  if (kind != StepKind::Insert) {
+    step->before = TakeImage(region);
+    if (!step->before) {
+      history_.DropCurrent();
+      return 0;
+    }
+  }
+  return 1;
+}
+
+std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
+  if (grid_ == nullptr) return std::nullopt;
+  const FlexGrid& grid = *grid_;
+  const std::int32_t rows = grid.Rows();
+  if (!ColumnsInside(region, grid.Cols())) return std::nullopt;
+  try {
+    std::vector<char16_t>& work = history_.ImageBuffer();
+    work.clear();
+    work.reserve(CellImage::kMaxUnits);
+    for (std::int32_t row = region.firstRow; row <= region.lastRow; ++row) {
+      if (row > rows - 1) return std::nullopt;
+      for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
+        const std::u16string cell = grid.TextMatrix(row, col);
+        // An image separates texts by NUL, so a text ends at its first one.
+        const std::u16string_view text = UpToNul(cell);
+        if (work.size() + text.size() + 1 > CellImage::kMaxUnits) return std::nullopt;
+        work.insert(work.end(), text.begin(), text.end());
+        work.push_back(u'\0');
+      }
+    }
+    return CellImage{std::vector<char16_t>(work.begin(), work.end())};
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+}
+
+int GridEditor::RestoreImage(const CellImage* image, const CellRegion& region) {
+  if (image == nullptr || grid_ == nullptr) return 0;
+  FlexGrid& grid = *grid_;
+  if (!ColumnsInside(region, grid.Cols())) return 0;
+  const std::vector<char16_t>& units = image->units;
+  std::size_t pos = 0;
+  for (std::int32_t row = region.firstRow; row <= region.lastRow; ++row) {
+    if (row > grid.Rows() - 1) {
+      // Room below with some spare rows, but never past what the editor allows.
+      const std::int32_t grown = std::min(row + 100, RowCapacity());
+      if (grown <= row) return 0;
+      grid.SetRows(grown);
+    }
+    for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
+      const auto begin = units.begin() + static_cast<std::ptrdiff_t>(pos);
+      const auto nul = std::find(begin, units.end(), u'\0');
+      if (nul == units.end()) return 0;  // the image is shorter than the region
+      grid.SetTextMatrix(row, col,
+                         std::u16string_view(&*begin, static_cast<std::size_t>(nul - begin)));
+      pos = static_cast<std::size_t>(nul - units.begin()) + 1;
+    }
+  }
+  return pos == units.size() ? 1 : 0;
+}
+
+int GridEditor::SelectRegion(const CellRegion& region) {
+  if (grid_ == nullptr) return 0;
+  FlexGrid& grid = *grid_;
+  {
+    RedrawFreeze freeze(view_);
+    if (region.lastRow > grid.Rows() - 1) {
+      const std::int32_t grown = std::min(region.lastRow + 100, RowCapacity());
+      if (grown > grid.Rows()) grid.SetRows(grown);
+    }
+    // A region that still does not fit is cut at the last row and column.
+    const std::int32_t lastRowIndex = grid.Rows() - 1;
+    const std::int32_t lastColIndex = grid.Cols() - 1;
+    grid.SetRow(std::clamp(region.firstRow, 0, lastRowIndex));
+    grid.SetCol(std::clamp(region.firstCol, 0, lastColIndex));
+    grid.SetRowSel(std::clamp(region.lastRow, 0, lastRowIndex));
+    grid.SetColSel(std::clamp(region.lastCol, 0, lastColIndex));
+  }
+  RefreshSelection();
+  return 1;
+}
+
+int GridEditor::Undo() {
+  if (grid_ == nullptr || history_.AtSentinel()) return 0;
+  HistoryStep* step = history_.current();
+  if (history_.AtNewest() && step->kind != StepKind::Insert && !step->after) {
+    step->after = TakeImage(step->region);
+    if (!step->after) return 0;
+  }
+  switch (step->kind) {
+    case StepKind::Insert:
+      SelectRegion(step->region);
+      if (DeleteRows(false) == 0) return 0;  // the user kept the rows
+      break;
+    case StepKind::Delete:
+      SelectRegion(step->region);
+      if (!TryInsertRows(false)) return 0;
+      if (RestoreImage(step->before ? &*step->before : nullptr, step->region) == 0) return 0;
+      break;
+    default:
+      if (RestoreImage(step->before ? &*step->before : nullptr, step->region) == 0) return 0;
+      SelectRegion(step->region);
+      break;
+  }
+  history_.SetCurrent(step->prev);
+  return 1;
+}
+
+int GridEditor::Redo() {
+  if (grid_ == nullptr || history_.AtNewest()) return 0;
+  HistoryStep* step = history_.current()->next.get();
+  history_.SetCurrent(step);
+  switch (step->kind) {
+    case StepKind::Insert:
+      SelectRegion(step->region);
+      if (!TryInsertRows(false)) {
+        history_.SetCurrent(step->prev);
+        return 0;
+      }
+      break;
+    case StepKind::Delete:
+      SelectRegion(step->region);
+      if (DeleteRows(false) == 0) {
+        history_.SetCurrent(step->prev);
+        return 0;
+      }
+      break;
+    default:
+      if (RestoreImage(step->after ? &*step->after : nullptr, step->region) == 0) return 0;
+      SelectRegion(step->region);
+      break;
+  }
+  return 1;
+}
+
+}  // namespace dorvane

@@ -1,0 +1,197 @@
+#include <algorithm>
+#include <charconv>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "grid/grid_editor.h"
+
+namespace dorvane {
+
+namespace {
+
+std::u16string CapacityQuestion(std::int32_t capacity) {
+  char digits[16];
+  char* end = std::to_chars(digits, digits + sizeof digits, capacity).ptr;
+  std::u16string text = u"最大支持";
+  text.append(digits, end);
+  text += u"行，超出部分将被丢弃!\n是否继续?";
+  return text;
+}
+
+// The grid's questions: Yes and No, stop icon, No as the default.
+bool AskYes(MessageBoxes& messages, std::u16string text, std::u16string caption) {
+  MessageRequest request;
+  request.text = std::move(text);
+  request.caption = std::move(caption);
+  request.buttons = MessageButtons::YesNo;
+  request.icon = MessageIcon::Stop;
+  request.secondButtonDefault = true;
+  request.owner = MessageOwner::Grid;
+  return messages.Show(request) == MessageAnswer::Yes;
+}
+
+// "%0.3f" without the C locale.
+std::u16string FormatMean(double mean) {
+  char digits[400];
+  char* end = std::to_chars(digits, digits + sizeof digits, mean, std::chars_format::fixed, 3).ptr;
+  return std::u16string(digits, end);
+}
+
+bool RowIsEmpty(const FlexGrid& grid, std::int32_t row) {
+  for (std::int32_t col = grid.FixedCols(); col < grid.Cols(); ++col)
+    if (!grid.TextMatrix(row, col).empty()) return false;
+  return true;
+}
+
+}  // namespace
+
+std::int32_t GridEditor::AddRows(std::int32_t delta) {
+  FlexGrid& grid = Grid();
+  const std::int32_t oldRows = grid.Rows();
+  const std::int32_t capacity = RowCapacity();
+  if (delta <= 0 || oldRows >= capacity) return 0;
+  const std::int32_t newRows = delta > capacity - oldRows ? capacity : oldRows + delta;
+  grid.SetRows(newRows);
+  RenumberRows();
+  return newRows - oldRows;
+}
+
+std::int32_t GridEditor::InsertRows(bool recordUndo) {
+  return TryInsertRows(recordUndo).value_or(0);
+}
+
+std::optional<std::int32_t> GridEditor::TryInsertRows(bool recordUndo) {
+  FlexGrid& grid = Grid();
+  // The step covers the refreshed selection, so the shift is measured on it too.
+  if (recordUndo) RefreshSelection();
+  const std::int32_t oldRows = grid.Rows();
+  const std::int32_t capacity = RowCapacity();
+  std::int32_t count = selBottom_ - selTop_ + 1;
+  if (count > capacity - oldRows) {
+    if (!AskYes(messages_, CapacityQuestion(capacity), u"提示")) return std::nullopt;
+    count = std::max(capacity - oldRows, 0);
+  }
+  if (recordUndo) RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::Insert);
+
+  AddRows(count);
+  const std::int32_t rows = grid.Rows();
+  if (count > 0) {
+    // Bottom-up, so that no text is overwritten before it has moved.
+    const std::int32_t lowestSource = std::min(oldRows, rows - 1 - count);
+    for (std::int32_t col = selLeft_; col <= selRight_; ++col)
+      for (std::int32_t row = lowestSource; row >= selTop_; --row)
+        grid.SetTextMatrix(row + count, col, grid.TextMatrix(row, col));
+  }
+  ClearSelection(false);
+  return rows - oldRows;
+}
+
+std::int32_t GridEditor::DeleteRows(bool recordUndo) {
+  FlexGrid& grid = Grid();
+  if (recordUndo) RefreshSelection();
+  const std::int32_t count = selBottom_ - selTop_ + 1;
+  const std::int32_t rows = grid.Rows();
+  const bool wholeDataArea = selTop_ == grid.FixedRows() && selBottom_ == rows - 1 &&
+                             selLeft_ == grid.FixedCols() && selRight_ == grid.Cols() - 1;
+  if (wholeDataArea && !AskYes(messages_, u"删除全部数据?", u"警告")) return 0;
+  if (recordUndo) RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::Delete);
+
+  if (wholeDataArea || selBottom_ >= rows - 1) {
+    ClearSelection(false);
+    return count;
+  }
+  for (std::int32_t col = selLeft_; col <= selRight_; ++col) {
+    for (std::int32_t row = selBottom_ + 1; row <= rows - 1; ++row)
+      grid.SetTextMatrix(row - count, col, grid.TextMatrix(row, col));
+    for (std::int32_t row = rows - 1; row >= std::max(rows - count, 0); --row)
+      grid.SetTextMatrix(row, col, u"");
+  }
+  return count;
+}
+
+int GridEditor::AverageColumns() {
+  if (!popupMenuBuilt_) return 0;
+  FlexGrid& grid = Grid();
+  RefreshSelection();
+  RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::Average);
+  for (std::int32_t col = selLeft_; col <= selRight_; ++col) {
+    float sum = 0.0f;  // single precision on purpose: stored tables expect it
+    std::int32_t count = 0;
+    for (std::int32_t row = selTop_; row <= selBottom_; ++row) {
+      const std::u16string text = grid.TextMatrix(row, col);
+      if (text.empty()) continue;
+      sum = static_cast<float>(sum + CellTextToNumber(text));
+      ++count;
+      grid.SetTextMatrix(row, col, u"");
+    }
+    if (count == 0) continue;
+    std::u16string mean = FormatMean(static_cast<double>(sum) / count);
+    TrimTrailingZeros(mean);
+    grid.SetTextMatrix(selTop_, col, mean);
+  }
+  return 1;
+}
+
+int GridEditor::SortRows(int mode) {
+  if (mode != 3 && mode != 4) return 0;
+  FlexGrid& grid = Grid();
+  RefreshSelection();
+  if (selTop_ == selBottom_) return 0;
+
+  const std::int32_t rows = grid.Rows();
+  const std::int32_t fixedRows = grid.FixedRows();
+  if (selBottom_ - selTop_ + 1 == rows - fixedRows) {
+    RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::SortAll);
+    std::int32_t first = fixedRows;
+    while (first < rows && RowIsEmpty(grid, first)) ++first;
+    std::int32_t last = rows - 1;
+    while (last > first && RowIsEmpty(grid, last)) --last;
+    if (first < last) {
+      // The key columns stay those of the user's selection.
+      const std::int32_t col = grid.Col();
+      const std::int32_t colSel = grid.ColSel();
+      grid.SetRow(first);
+      grid.SetCol(col);
+      grid.SetRowSel(last);
+      grid.SetColSel(colSel);
+    }
+  } else {
+    RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::SortSome);
+  }
+
+  // The control moves whole rows, headers included; only the rows it sorts
+  // can move, so only their headers need putting back.
+  const std::int32_t sortTop = std::min(grid.Row(), grid.RowSel());
+  const std::int32_t sortBottom = std::max(grid.Row(), grid.RowSel());
+  const std::int32_t fixedCols = grid.FixedCols();
+  std::vector<std::u16string> headers;
+  headers.reserve(static_cast<std::size_t>(sortBottom - sortTop + 1) *
+                  static_cast<std::size_t>(fixedCols));
+  for (std::int32_t row = sortTop; row <= sortBottom; ++row)
+    for (std::int32_t col = 0; col < fixedCols; ++col) headers.push_back(grid.TextMatrix(row, col));
+
+  grid.SetSort(mode == 3 ? 1 : 2);
+
+  auto header = headers.begin();
+  for (std::int32_t row = sortTop; row <= sortBottom; ++row)
+    for (std::int32_t col = 0; col < fixedCols; ++col) grid.SetTextMatrix(row, col, *header++);
+  RefreshSelection();
+  return 1;
+}
+
+int GridEditor::ReverseColumns() {
+  FlexGrid& grid = Grid();
+  RefreshSelection();
+  RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::BlockChange);
+  for (std::int32_t col = selLeft_; col <= selRight_; ++col) {
+    for (std::int32_t upper = selTop_, lower = selBottom_; upper < lower; ++upper, --lower) {
+      std::u16string upperText = grid.TextMatrix(upper, col);
+      grid.SetTextMatrix(upper, col, grid.TextMatrix(lower, col));
+      grid.SetTextMatrix(lower, col, upperText);
+    }
+  }
+  return 1;
+}
+
+}  // namespace dorvane
