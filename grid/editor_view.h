@@ -37,7 +37,10 @@ class EditorView {
   virtual std::intptr_t CallEditProc(std::uint32_t message, std::uintptr_t wParam,
                                      std::intptr_t lParam) = 0;
 
-  virtual void InvalidateGrid() = 0;             // the whole window, with erasing
+  virtual void InvalidateGrid() = 0;  // the whole window, with erasing
+  // Marks the pending paint as done without drawing (ValidateRect): a paint the
+  // editor swallows must not come back at once.
+  virtual void ValidateGrid() = 0;
   virtual PixelSize GridWindowSize() const = 0;  // outer rectangle, borders included
   virtual PixelRect GridClientRect() const = 0;
   virtual PixelPoint ScreenDpi() const = 0;  // dots per inch, x and y

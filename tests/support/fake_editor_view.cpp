@@ -10,6 +10,7 @@ std::intptr_t FakeEditorView::CallGridProc(std::uint32_t message, std::uintptr_t
 
 std::intptr_t FakeEditorView::SendToGrid(std::uint32_t message, std::uintptr_t wParam,
                                          std::intptr_t lParam) {
+  sentToGrid.push_back({message, wParam, lParam});
   if (editor_ != nullptr) return editor_->GridWindowProc(message, wParam, lParam);
   return CallGridProc(message, wParam, lParam);
 }

@@ -35,6 +35,7 @@ class FakeEditorView : public EditorView {
   std::intptr_t CallEditProc(std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam) override;
   void InvalidateGrid() override { ++invalidations; }
+  void ValidateGrid() override { ++validations; }
   PixelSize GridWindowSize() const override { return windowSize; }
   PixelRect GridClientRect() const override { return clientRect; }
   PixelPoint ScreenDpi() const override { return dpi; }
@@ -76,6 +77,7 @@ class FakeEditorView : public EditorView {
   PixelPoint screenOrigin{100, 50};
   PixelPoint cursorScreen{0, 0};
   int invalidations = 0;
+  int validations = 0;
   Focus focus = Focus::None;
   PixelRect editRect;
   bool editVisible = false;
@@ -90,6 +92,7 @@ class FakeEditorView : public EditorView {
   std::map<std::uint32_t, bool> menuEnabled;
   std::vector<PixelPoint> menuShownAt;
   std::vector<Message> controlMessages;  // what reached the control
+  std::vector<Message> sentToGrid;       // what the editor sent to its own window
   std::vector<Message> editMessages;     // what reached the EDIT's own procedure
 
  private:

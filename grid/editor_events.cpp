@@ -1,0 +1,274 @@
+#include <array>
+#include <exception>
+
+#include "grid/grid_editor.h"
+#include "grid/window_messages.h"
+
+namespace dorvane {
+
+namespace {
+
+// The in-place editor carries at most this many UTF-16 units into a cell.
+constexpr std::size_t kMaxCellEditUnits = 255;
+
+bool IsEditorKey(std::uintptr_t key) {
+  return key == msg::kVkReturn || (key >= msg::kVkLeft && key <= msg::kVkDown);
+}
+
+}  // namespace
+
+std::intptr_t GridEditor::GridWindowProc(std::uint32_t message, std::uintptr_t wParam,
+                                         std::intptr_t lParam) {
+  if (view_ == nullptr) return 0;
+  // The window system calls this directly: no exception may leave it. A failed
+  // control access (GridError) ends the handling of this one message.
+  try {
+    switch (message) {
+      case msg::kPaint:
+        OnPaint(wParam, lParam);
+        return 0;
+      case msg::kKeyDown:
+        if (!IsEditorKey(wParam)) return view_->CallGridProc(message, wParam, lParam);
+        OnKey(static_cast<std::uint32_t>(wParam));
+        return 0;
+      case msg::kMouseMove:
+        OnMouseMove(wParam, lParam);
+        return 0;
+      case msg::kLButtonDown:
+        OnLeftDown(wParam, lParam);
+        return 0;
+      case msg::kLButtonUp:
+        OnLeftUp(wParam, lParam);
+        return 0;
+      case msg::kLButtonDblClk:
+        StartCellEdit(wParam, lParam);
+        return 0;
+      case msg::kMouseWheel:
+        OnWheel(wParam, lParam);
+        return 0;
+      case msg::kRButtonDown:
+        OnRightDown(wParam, lParam);
+        return 0;
+      case msg::kCommand:
+        return OnCommand(wParam, lParam);
+      default:
+        return view_->CallGridProc(message, wParam, lParam);
+    }
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+std::intptr_t GridEditor::EditWindowProc(std::uint32_t message, std::uintptr_t wParam,
+                                         std::intptr_t lParam) {
+  if (view_ == nullptr) return 0;
+  try {
+    // Enter belongs to the grid: it commits the edit and moves one row down.
+    if (message == msg::kKeyDown && wParam == msg::kVkReturn) {
+      view_->SendToGrid(message, wParam, lParam);
+      return 0;
+    }
+    return view_->CallEditProc(message, wParam, lParam);
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+void GridEditor::OnPaint(std::uintptr_t wParam, std::intptr_t lParam) {
+  // The fill drag's XOR frame lives on the window's current image; a repaint
+  // by the control would leave half a frame behind.
+  if (fillDragging_) {
+    view_->ValidateGrid();
+    return;
+  }
+  view_->CallGridProc(msg::kPaint, wParam, lParam);
+  if (!buttonDown_) DrawSelectionFrame();
+}
+
+void GridEditor::DrawSelectionFrame() {
+  RefreshSelection();
+  const std::int32_t fixedBottom = FixedBottomPx();
+  const std::int32_t fixedRight = FixedRightPx();
+  const PixelSize window = view_->GridWindowSize();
+  const PixelRect sel = selRectPx_;
+
+  if (editState_ != 0) {
+    const bool outsideDataArea = sel.left < fixedRight || sel.top < fixedBottom ||
+                                 sel.top > window.height || sel.left > window.width;
+    if (outsideDataArea) {
+      view_->ShowEditBox(false);
+      editState_ = 2;
+      return;
+    }
+    view_->MoveEditBox(sel);
+    view_->ShowEditBox(true);
+    view_->FocusEditBox();
+    view_->SelectAllEditText();
+    view_->UpdateEditBox();
+    editState_ = 3;
+  }
+  if (sel.right <= fixedRight || sel.bottom <= fixedBottom) return;
+
+  // Open at the lower right corner, where the fill handle sits.
+  const std::array<PixelPoint, 5> frame{{{sel.right - 5, sel.bottom},
+                                         {sel.left, sel.bottom},
+                                         {sel.left, sel.top},
+                                         {sel.right, sel.top},
+                                         {sel.right, sel.bottom - 5}}};
+  view_->DrawPolyline(frame, PenKind::Black);
+  const PixelRect& h = fillHandleRect_;
+  const std::array<PixelPoint, 5> handle{{{h.right, h.bottom},
+                                          {h.left, h.bottom},
+                                          {h.left, h.top},
+                                          {h.right, h.top},
+                                          {h.right, h.bottom}}};
+  view_->DrawPolyline(handle, PenKind::Black);
+}
+
+void GridEditor::OnKey(std::uint32_t key) {
+  FlexGrid& grid = Grid();
+  const std::int32_t row = grid.Row();
+  const std::int32_t col = grid.Col();
+  switch (key) {
+    case msg::kVkReturn:
+      if (editState_ == 3) {
+        CommitCellEdit(row, col);
+        view_->SendToGrid(msg::kKeyDown, msg::kVkDown, 0);
+      } else {
+        StartCellEdit(msg::kVkReturn, 0);
+      }
+      break;
+    case msg::kVkLeft:
+      if (col > grid.FixedCols()) grid.SetCol(col - 1);
+      break;
+    case msg::kVkUp:
+      if (row > grid.FixedRows()) grid.SetRow(row - 1);
+      break;
+    case msg::kVkRight:
+      if (col < grid.Cols() - 1) grid.SetCol(col + 1);
+      break;
+    case msg::kVkDown:
+      if (row < grid.Rows() - 1) grid.SetRow(row + 1);
+      break;
+    default:
+      break;
+  }
+
+  // Keep the current cell in view, one line or column per key press.
+  RefreshSelection();
+  const std::int32_t fixedBottom = FixedBottomPx();
+  const std::int32_t fixedRight = FixedRightPx();
+  const PixelSize window = view_->GridWindowSize();
+  if (selRectPx_.top < fixedBottom) {
+    view_->SendToGrid(msg::kVScroll, msg::kSbLineUp, 0);
+  } else if (selRectPx_.bottom > window.height) {
+    view_->SendToGrid(msg::kVScroll, msg::kSbLineDown, 0);
+  } else if (selRectPx_.left < fixedRight) {
+    view_->SendToGrid(msg::kHScroll, msg::kSbLineUp, 0);
+  } else if (selRectPx_.right > window.width) {
+    view_->SendToGrid(msg::kHScroll, msg::kSbLineDown, 0);
+  }
+  view_->InvalidateGrid();
+}
+
+void GridEditor::OnMouseMove(std::uintptr_t wParam, std::intptr_t lParam) {
+  const PixelPoint point{msg::SignedLow(lParam), msg::SignedHigh(lParam)};
+  const PixelRect& h = fillHandleRect_;
+  const bool onHandle =
+      point.x >= h.left && point.x < h.right && point.y >= h.top && point.y < h.bottom;
+  if (onHandle && wParam != msg::kMkLButton) {
+    view_->SetCursor(CursorKind::Cross);
+    return;
+  }
+  if (fillDragging_ && wParam == msg::kMkLButton) {
+    ContinueFillDrag(point.x, point.y);
+    return;
+  }
+  view_->CallGridProc(msg::kMouseMove, wParam, lParam);
+}
+
+void GridEditor::OnLeftDown(std::uintptr_t wParam, std::intptr_t lParam) {
+  FlexGrid& grid = Grid();
+  const std::int32_t oldRow = grid.Row();
+  const std::int32_t oldCol = grid.Col();
+  buttonDown_ = true;
+  view_->FocusGrid();
+
+  const PixelPoint point{msg::SignedLow(lParam), msg::SignedHigh(lParam)};
+  const PixelRect& h = fillHandleRect_;
+  if (point.x >= h.left && point.x < h.right && point.y >= h.top && point.y < h.bottom) {
+    BeginFillDrag();
+    return;
+  }
+
+  view_->CallGridProc(msg::kLButtonDown, wParam, lParam);
+  view_->InvalidateGrid();
+  if (grid.Row() == oldRow && grid.Col() == oldCol) return;
+  // A pending edit whose box is hidden (state 2) still belongs to the old cell:
+  // left pending, it would reappear over the clicked cell and be committed there.
+  if (editState_ != 0) {
+    CommitCellEdit(oldRow, oldCol);
+    grid.SetRedraw(true);
+  }
+}
+
+void GridEditor::OnLeftUp(std::uintptr_t wParam, std::intptr_t lParam) {
+  buttonDown_ = false;
+  if (fillDragging_) {
+    EndFillDrag();
+  } else {
+    view_->CallGridProc(msg::kLButtonUp, wParam, lParam);
+  }
+  view_->InvalidateGrid();
+}
+
+void GridEditor::OnWheel(std::uintptr_t wParam, std::intptr_t lParam) {
+  const auto packed = static_cast<std::intptr_t>(wParam);
+  const std::int32_t delta = msg::SignedHigh(packed);
+  const std::int32_t keys = msg::SignedLow(packed);
+  if (keys == static_cast<std::int32_t>(msg::kMkControl)) {
+    view_->SendToGrid(msg::kHScroll, delta > 0 ? msg::kSbLineUp : msg::kSbLineDown, 0);
+  } else {
+    std::int32_t min = 0;
+    std::int32_t max = 0;
+    view_->VerticalScrollRange(min, max);
+    const std::int32_t pos = view_->VerticalScrollPos();
+    if ((delta > 0 && pos == min) || (delta < 0 && pos == max)) return;
+    view_->SendToGrid(msg::kVScroll, delta > 0 ? msg::kSbLineUp : msg::kSbLineDown, 0);
+  }
+  view_->InvalidateGrid();
+}
+
+int GridEditor::StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam) {
+  view_->CallGridProc(msg::kLButtonDblClk, wParam, lParam);
+  FlexGrid& grid = Grid();
+  if (lParam != 0) {
+    const auto packed = static_cast<std::uint32_t>(lParam);
+    std::int32_t row = 0;
+    std::int32_t col = 0;
+    if (!HitTestCell(packed & 0xFFFFu, packed >> 16 & 0xFFFFu, row, col)) return 0;
+    if (row < grid.FixedRows() || col < grid.FixedCols()) return 1;
+  }
+  view_->InvalidateGrid();
+  RefreshSelection();
+  view_->MoveEditBox(selRectPx_);
+  view_->ShowEditBox(true);
+  view_->SetEditText(grid.Text());
+  view_->FocusEditBox();
+  view_->SelectAllEditText();
+  editState_ = 3;
+  const std::int32_t row = grid.Row();
+  const std::int32_t col = grid.Col();
+  RecordStep(row, row, col, col, StepKind::CellEdit);
+  return 1;
+}
+
+void GridEditor::CommitCellEdit(std::int32_t row, std::int32_t col) {
+  Grid().SetTextMatrix(row, col, view_->EditText(kMaxCellEditUnits));
+  editState_ = 0;
+  view_->ShowEditBox(false);
+  // The hidden EDIT would otherwise keep the keyboard and swallow the arrows.
+  view_->FocusGrid();
+}
+
+}  // namespace dorvane
