@@ -1,0 +1,246 @@
+#include "cli/arguments.h"
+
+#include "cli/utf8.h"
+
+namespace dorvane::cli {
+namespace {
+
+constexpr std::string_view kUsage =
+    "usage: dorvane check FILE...\n"
+    "       dorvane merge -o OUTPUT [--topography TABLE] INPUT...\n"
+    "       dorvane script2d -o OUTPUT [--codepage NAME]\n"
+    "                        (--input PATH [--x TEXT] [--sign 0|1])...\n"
+    "       dorvane script3d -o OUTPUT [--codepage NAME]\n"
+    "                        (--input PATH [--x TEXT] [--y TEXT] [--sign 0|1] [--direction "
+    "0|1])...\n"
+    "       dorvane --help\n"
+    "\n"
+    "check     shows where the data lines of each RES2DINV data file lie; succeeds only\n"
+    "          when every file holds at least two data lines\n"
+    "merge     merges the data lines of the INPUT files, in order, into one long-profile\n"
+    "          RES2DINV data file OUTPUT; an empty INPUT is a row without a file\n"
+    "          --topography TABLE  appends the topography of TABLE, a UTF-8 text file\n"
+    "          with one point per line: position and elevation separated by a tab\n"
+    "          (or by a comma when the line holds no tab); line 1 is the first electrode\n"
+    "script2d  writes the RES2DINV concatenation script into the folder of OUTPUT\n"
+    "script3d  writes the RES3DINV collate script into the folder of OUTPUT\n"
+    "          OUTPUT is the data file that the script names as its result\n"
+    "          --input PATH      starts a row; the options after it set the row\n"
+    "          --x, --y TEXT     location of the first electrode in metres (default 0)\n"
+    "          --sign 0|1        positions along the line increase (0) or decrease (1)\n"
+    "          --direction 0|1   the line runs along X (0) or along Y (1)\n"
+    "          --codepage NAME   8-bit code page of the script (default: the locale's)\n"
+    "At most 30 input files. Options take their value as the next argument or as\n"
+    "--option=value; \"--\" ends the options of check and merge.\n"
+    "\n"
+    "Exit status: 0 the output file was written (check: every file is valid),\n"
+    "1 it was not, 2 usage error.\n";
+
+// A usage error, thrown from deep inside the parsers and caught by ParseArguments.
+struct UsageError {
+  std::string message;
+};
+
+std::string Quoted(std::u16string_view text) {
+  return "'" + Utf16ToUtf8(text) + "'";
+}
+
+struct Option {
+  std::u16string name;
+  std::optional<std::u16string> inlineValue;  // from "--name=value"
+};
+
+// "" and "-" are operands, like any argument that does not start with a hyphen.
+std::optional<Option> AsOption(const std::u16string& argument) {
+  if (argument.size() < 2 || argument[0] != u'-') return std::nullopt;
+  if (argument.starts_with(u"--")) {
+    const auto equals = argument.find(u'=');
+    if (equals != std::u16string::npos) {
+      return Option{argument.substr(0, equals), argument.substr(equals + 1)};
+    }
+  }
+  return Option{argument, std::nullopt};
+}
+
+InputFileRow RowFor(std::u16string path) {
+  InputFileRow row;
+  row.inputPath = std::move(path);
+  return row;
+}
+
+Arguments ForCommand(Command command) {
+  Arguments arguments;
+  arguments.command = command;
+  return arguments;
+}
+
+bool IsHelp(const Option& option) {
+  return !option.inlineValue && (option.name == u"--help" || option.name == u"-h");
+}
+
+class ArgumentReader {
+ public:
+  explicit ArgumentReader(std::span<const std::u16string> args) : args_(args) {}
+
+  bool AtEnd() const { return next_ >= args_.size(); }
+  const std::u16string& Take() { return args_[next_++]; }
+
+  // The value is taken as it stands, so "--x -12.5" works.
+  std::u16string TakeValue(const Option& option) {
+    if (option.inlineValue) return *option.inlineValue;
+    if (AtEnd()) throw UsageError{"option " + Quoted(option.name) + " needs a value"};
+    return Take();
+  }
+
+ private:
+  std::span<const std::u16string> args_;
+  std::size_t next_ = 0;
+};
+
+void SetOnce(std::optional<std::u16string>& field, std::u16string value, const Option& option) {
+  if (field) throw UsageError{"option " + Quoted(option.name) + " is given twice"};
+  field = std::move(value);
+}
+
+bool IsOutputOption(const Option& option) {
+  return option.name == u"-o" || option.name == u"--output";
+}
+
+[[noreturn]] void ThrowUnknown(const Option& option) {
+  throw UsageError{"unknown option " + Quoted(option.name)};
+}
+
+std::int32_t ParseFlag(const Option& option, const std::u16string& value) {
+  if (value == u"0") return 0;
+  if (value == u"1") return 1;
+  throw UsageError{"option " + Quoted(option.name) + " takes 0 or 1, not " + Quoted(value)};
+}
+
+void CheckOutputAndRows(Arguments& arguments, std::optional<std::u16string> output) {
+  if (!output) throw UsageError{"missing -o OUTPUT"};
+  arguments.outputPath = std::move(*output);
+  if (arguments.rows.empty()) throw UsageError{"no input files"};
+  if (arguments.rows.size() > MergeJob::kMaxRows) {
+    throw UsageError{"at most " + std::to_string(MergeJob::kMaxRows) + " input files, not " +
+                     std::to_string(arguments.rows.size())};
+  }
+}
+
+Arguments ParseCheck(ArgumentReader& reader) {
+  Arguments arguments = ForCommand(Command::Check);
+  bool optionsEnded = false;
+  while (!reader.AtEnd()) {
+    const std::u16string& argument = reader.Take();
+    const auto option = optionsEnded ? std::nullopt : AsOption(argument);
+    if (!option) {
+      arguments.checkFiles.push_back(argument);
+    } else if (option->name == u"--" && !option->inlineValue) {
+      optionsEnded = true;
+    } else if (IsHelp(*option)) {
+      return Arguments{};
+    } else {
+      ThrowUnknown(*option);
+    }
+  }
+  if (arguments.checkFiles.empty()) throw UsageError{"no files to check"};
+  return arguments;
+}
+
+Arguments ParseMerge(ArgumentReader& reader) {
+  Arguments arguments = ForCommand(Command::Merge);
+  std::optional<std::u16string> output;
+  bool optionsEnded = false;
+  while (!reader.AtEnd()) {
+    const std::u16string& argument = reader.Take();
+    const auto option = optionsEnded ? std::nullopt : AsOption(argument);
+    if (!option) {
+      arguments.rows.push_back(RowFor(argument));
+    } else if (option->name == u"--" && !option->inlineValue) {
+      optionsEnded = true;
+    } else if (IsHelp(*option)) {
+      return Arguments{};
+    } else if (IsOutputOption(*option)) {
+      SetOnce(output, reader.TakeValue(*option), *option);
+    } else if (option->name == u"--topography") {
+      SetOnce(arguments.topographyPath, reader.TakeValue(*option), *option);
+    } else {
+      ThrowUnknown(*option);
+    }
+  }
+  CheckOutputAndRows(arguments, std::move(output));
+  return arguments;
+}
+
+InputFileRow& CurrentRow(Arguments& arguments, const Option& option) {
+  if (arguments.rows.empty()) {
+    throw UsageError{"option " + Quoted(option.name) + " comes before any --input"};
+  }
+  return arguments.rows.back();
+}
+
+Arguments ParseScript(ArgumentReader& reader, Command command) {
+  const bool collate = command == Command::Script3d;
+  Arguments arguments = ForCommand(command);
+  std::optional<std::u16string> output;
+  std::optional<std::u16string> codePage;
+  while (!reader.AtEnd()) {
+    const std::u16string& argument = reader.Take();
+    const auto option = AsOption(argument);
+    if (!option) {
+      throw UsageError{"unexpected argument " + Quoted(argument) + "; input files follow --input"};
+    }
+    if (IsHelp(*option)) return Arguments{};
+    if (IsOutputOption(*option)) {
+      SetOnce(output, reader.TakeValue(*option), *option);
+    } else if (option->name == u"--codepage") {
+      SetOnce(codePage, reader.TakeValue(*option), *option);
+    } else if (option->name == u"--input") {
+      arguments.rows.push_back(RowFor(reader.TakeValue(*option)));
+    } else if (option->name == u"--x") {
+      const std::u16string value = reader.TakeValue(*option);
+      CurrentRow(arguments, *option).firstElectrodeX = value;
+    } else if (option->name == u"--y" && collate) {
+      const std::u16string value = reader.TakeValue(*option);
+      CurrentRow(arguments, *option).firstElectrodeY = value;
+    } else if (option->name == u"--sign") {
+      const std::int32_t sign = ParseFlag(*option, reader.TakeValue(*option));
+      CurrentRow(arguments, *option).lineSign = sign;
+    } else if (option->name == u"--direction" && collate) {
+      const std::int32_t direction = ParseFlag(*option, reader.TakeValue(*option));
+      CurrentRow(arguments, *option).lineDirection = direction;
+    } else {
+      ThrowUnknown(*option);
+    }
+  }
+  CheckOutputAndRows(arguments, std::move(output));
+  if (codePage) arguments.codePageName = Utf16ToUtf8(*codePage);
+  return arguments;
+}
+
+Arguments ParseCommand(ArgumentReader& reader) {
+  if (reader.AtEnd()) throw UsageError{"no command"};
+  const std::u16string& name = reader.Take();
+  if (name == u"--help" || name == u"-h" || name == u"help") return Arguments{};
+  if (name == u"check") return ParseCheck(reader);
+  if (name == u"merge") return ParseMerge(reader);
+  if (name == u"script2d") return ParseScript(reader, Command::Script2d);
+  if (name == u"script3d") return ParseScript(reader, Command::Script3d);
+  throw UsageError{"unknown command " + Quoted(name)};
+}
+
+}  // namespace
+
+ParsedArguments ParseArguments(std::span<const std::u16string> args) {
+  ArgumentReader reader(args);
+  try {
+    return ParsedArguments{ParseCommand(reader), {}};
+  } catch (const UsageError& error) {
+    return ParsedArguments{std::nullopt, error.message};
+  }
+}
+
+std::string_view UsageText() {
+  return kUsage;
+}
+
+}  // namespace dorvane::cli

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/merge_job.h"
+
+namespace dorvane::cli {
+
+enum class Command { Help, Check, Merge, Script2d, Script3d };
+
+// A command line that made sense. Paths and texts are UTF-16, as the core takes them.
+struct Arguments {
+  Command command = Command::Help;
+  std::vector<std::u16string> checkFiles;
+  std::u16string outputPath;
+  std::optional<std::u16string> topographyPath;  // merge: topography on when given
+  std::vector<InputFileRow> rows;                // merge and scripts, in order
+  std::optional<std::string> codePageName;       // scripts; none: the locale's
+};
+
+struct ParsedArguments {
+  std::optional<Arguments> arguments;
+  std::string error;  // UTF-8; set when `arguments` is empty
+};
+
+// `args` excludes the program name.
+ParsedArguments ParseArguments(std::span<const std::u16string> args);
+
+std::string_view UsageText();
+
+}  // namespace dorvane::cli

@@ -1,0 +1,163 @@
+#include "cli/commands.h"
+
+#include <exception>
+#include <new>
+
+#include "cli/console.h"
+#include "cli/console_message_boxes.h"
+#include "cli/topography_file.h"
+#include "cli/utf8.h"
+#include "data/batch_script.h"
+#include "data/data_block.h"
+#include "data/long_profile_merge.h"
+#include "platform/code_page.h"
+#include "platform/file_access.h"
+
+namespace dorvane::cli {
+namespace {
+
+void PrintError(std::string_view message) {
+  PrintLine(ConsoleStream::Error, "dorvane: " + std::string(message));
+}
+
+int UsageError(std::string_view message) {
+  if (!message.empty()) PrintError(message);
+  PrintText(ConsoleStream::Error, UsageText());
+  return kExitUsage;
+}
+
+// Used when topography is off: the merge never reads it.
+class NoTopography final : public TopographyTable {
+ public:
+  std::int32_t RowCount() const override { return 1; }
+  std::u16string CellText(std::int32_t, std::int32_t) const override { return {}; }
+};
+
+std::string CheckLine(const std::u16string& path, std::int32_t count, const DataBlock& block) {
+  std::string line = Utf16ToUtf8(path) + ": count=" + std::to_string(count);
+  if (count > 0) {
+    line += " first=" + std::to_string(block.firstLine) + " end=" + std::to_string(block.end);
+  }
+  return line;
+}
+
+// Checks one file; true when it holds at least two data lines.
+bool CheckFile(const std::u16string& path, FileAccess& files) {
+  if (files.OpenAndMap(path) == nullptr) {
+    // FileAccess has printed the system's reason; name the file it belongs to.
+    PrintLine(ConsoleStream::Output, Utf16ToUtf8(path) + ": not read");
+    return false;
+  }
+  const std::span<const std::uint8_t> content = files.Content();
+  DataBlock block;
+  const std::int32_t count = LocateDataBlock(content.data(), content.size(), block);
+  PrintLine(ConsoleStream::Output, CheckLine(path, count, block));
+  const bool valid = count > 1;
+  if (!valid && HasBareLineFeed(content)) {
+    PrintLine(ConsoleStream::Error, Utf16ToUtf8(path) +
+                                        ": hint: the file has LF line ends; RES2DINV data "
+                                        "files need CR LF line ends (convert it, e.g. unix2dos)");
+  }
+  files.Release();
+  return valid;
+}
+
+MergeJob JobWithRows(MergeMode mode, const Arguments& arguments) {
+  MergeJob job;
+  job.SelectMode(mode);
+  for (std::size_t i = 1; i < arguments.rows.size(); ++i) job.AppendRow();
+  for (std::size_t i = 0; i < arguments.rows.size(); ++i) job.row(i) = arguments.rows[i];
+  job.SetOutputPath(arguments.outputPath);
+  return job;
+}
+
+int Dispatch(const Arguments& arguments) {
+  switch (arguments.command) {
+    case Command::Help:
+      PrintText(ConsoleStream::Output, UsageText());
+      return kExitWritten;
+    case Command::Check:
+      return RunCheck(arguments);
+    case Command::Merge:
+      return RunMerge(arguments);
+    case Command::Script2d:
+    case Command::Script3d:
+      return RunScript(arguments);
+  }
+  return kExitUsage;
+}
+
+}  // namespace
+
+bool HasBareLineFeed(std::span<const std::uint8_t> content) {
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    if (content[i] == '\n' && (i == 0 || content[i - 1] != '\r')) return true;
+  }
+  return false;
+}
+
+int RunCheck(const Arguments& arguments) {
+  ConsoleMessageBoxes messages;
+  FileAccess files(messages);
+  bool allValid = true;
+  for (const std::u16string& path : arguments.checkFiles) {
+    allValid = CheckFile(path, files) && allValid;
+  }
+  return allValid ? kExitWritten : kExitNotWritten;
+}
+
+int RunMerge(const Arguments& arguments) {
+  MergeJob job = JobWithRows(MergeMode::LongProfileMerge, arguments);
+  std::optional<TopographyFile> table;
+  if (arguments.topographyPath) {
+    const FileContents contents = ReadWholeFile(*arguments.topographyPath);
+    if (!contents.bytes) {
+      PrintError("cannot read the topography table '" + Utf16ToUtf8(*arguments.topographyPath) +
+                 "': " + contents.error);
+      return kExitNotWritten;
+    }
+    table.emplace(*contents.bytes);
+    job.SetWithTopography(true);
+  }
+  ConsoleMessageBoxes messages;
+  FileAccess files(messages);
+  const NoTopography noTopography;
+  MergeToLongProfile(job, table ? static_cast<const TopographyTable&>(*table) : noTopography, files,
+                     messages);
+  if (messages.successShown()) return kExitWritten;
+  if (messages.shownCount() == 0) PrintError("no input file could be merged; nothing written");
+  return kExitNotWritten;
+}
+
+int RunScript(const Arguments& arguments) {
+  const std::string codePageName = arguments.codePageName.value_or("");
+  const std::unique_ptr<CodePage> codePage = MakeCodePage(codePageName);
+  if (!codePage) {
+    return UsageError(codePageName.empty()
+                          ? "the locale's code page is not available; choose one with --codepage"
+                          : "unknown code page '" + codePageName + "'");
+  }
+  const MergeMode mode = arguments.command == Command::Script3d ? MergeMode::CollateScript
+                                                                : MergeMode::ConcatenationScript;
+  const MergeJob job = JobWithRows(mode, arguments);
+  ConsoleMessageBoxes messages;
+  FileAccess files(messages);
+  WriteBatchScript(mode, job, files, messages, *codePage);
+  return messages.successShown() ? kExitWritten : kExitNotWritten;
+}
+
+int RunCommandLine(std::span<const std::u16string> args) {
+  if (args.empty()) return UsageError({});
+  try {
+    const ParsedArguments parsed = ParseArguments(args);
+    if (!parsed.arguments) return UsageError(parsed.error);
+    return Dispatch(*parsed.arguments);
+  } catch (const std::bad_alloc&) {
+    PrintError("out of memory");
+  } catch (const std::exception& error) {
+    PrintError(error.what());
+  }
+  return kExitNotWritten;
+}
+
+}  // namespace dorvane::cli
