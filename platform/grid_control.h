@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/flex_grid.h"
+#include "platform/grid_axis.h"
 
 namespace dorvane {
 
@@ -60,13 +61,112 @@ class GridControl : public FlexGrid {
   void SetWindow(std::uintptr_t window) { window_ = window; }
   void SetClientSize(std::int32_t widthPx, std::int32_t heightPx);
   void SetTwipsPerPixel(std::int32_t x, std::int32_t y);
+  std::int32_t TwipsPerPixelX() const { return twipsPerPixelX_; }
+  std::int32_t TwipsPerPixelY() const { return twipsPerPixelY_; }
   // The control's own handling of a window message (mouse, keys, scrolling);
   // returns the message result. Painting is the window's.
   std::intptr_t HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+  // WM_KEYDOWN does not carry the modifier keys: the window reports them just
+  // before it forwards a key, and they count for that one key only.
+  struct KeyModifiers {
+    bool shift = false;
+    bool control = false;
+  };
+  void SetKeyModifiers(KeyModifiers modifiers) { keyState_ = modifiers; }
+
+  // Scrolling, for the window's scroll bars and thumb drag. Setting TopRow or
+  // LeftCol keeps it inside the scroll range.
+  struct ScrollRange {
+    std::int32_t min = 0;
+    std::int32_t max = 0;
+  };
+  void SetTopRow(std::int32_t row);
+  void SetLeftCol(std::int32_t col);
+  std::int32_t MaxTopRow() const { return rows_.MaxFirst(); }
+  std::int32_t MaxLeftCol() const { return cols_.MaxFirst(); }
+  ScrollRange VerticalScrollRange() const { return {0, MaxTopRow() - FixedRows()}; }
+  std::int32_t VerticalScrollPos() const { return TopRow() - FixedRows(); }
+  ScrollRange HorizontalScrollRange() const { return {0, MaxLeftCol() - FixedCols()}; }
+  std::int32_t HorizontalScrollPos() const { return LeftCol() - FixedCols(); }
+  // Scrollable rows / columns wholly inside the client area from TopRow / LeftCol.
+  std::int32_t FullyVisibleRows() const { return rows_.FullyVisibleCount(); }
+  std::int32_t FullyVisibleCols() const { return cols_.FullyVisibleCount(); }
+  // Last scrollable row / column at least partly inside the client area, for
+  // painting (TopRow - 1 / LeftCol - 1 when none is).
+  std::int32_t LastVisibleRow() const { return rows_.LastVisible(); }
+  std::int32_t LastVisibleCol() const { return cols_.LastVisible(); }
+
+  // The cell under a client point in pixels; row or col is -1 outside the cells.
+  struct CellHit {
+    std::int32_t row = -1;
+    std::int32_t col = -1;
+  };
+  CellHit CellAt(std::int32_t xPx, std::int32_t yPx) const;
+
+  // Stored settings, for the painter.
+  std::int32_t RowHeightMin() const { return rows_.MinSize(); }
+  std::int16_t ColAlignment(std::int32_t col) const;
+  std::int32_t FocusRect() const { return focusRect_; }
+  std::int32_t AllowUserResizing() const { return allowUserResizing_; }
+  bool ScrollTrack() const { return scrollTrack_; }
+  bool Redraw() const { return redraw_; }
+  // A row resized by the user (or by the program) keeps its height.
+  void SetRowHeight(std::int32_t row, std::int32_t twips);
+
+  static constexpr std::int16_t kAlignGeneral = 9;
+  static constexpr std::int32_t kResizeColumns = 1;
+  static constexpr std::int32_t kResizeRows = 2;
+  static constexpr std::int32_t kMaxItemSize = 1 << 24;  // twips, about 11,600 inches
 
  private:
+  enum class DragMode { kNone, kCells, kWholeRows, kWholeCols, kResizeRow, kResizeCol };
+  struct Drag {
+    DragMode mode = DragMode::kNone;
+    std::int32_t index = 0;      // row or column being resized
+    std::int32_t startPx = 0;    // pointer position when resizing started
+    std::int32_t startSize = 0;  // its size then, twips
+  };
+
+  void CheckRow(std::int32_t row) const;
+  void CheckCol(std::int32_t col) const;
+  std::size_t CellIndex(std::int32_t row, std::int32_t col) const;
+  void KeepSelectionInside();
+
+  void OnButtonDown(std::uintptr_t keys, std::int32_t x, std::int32_t y);
+  void OnMouseMove(std::uintptr_t keys, std::int32_t x, std::int32_t y);
+  void OnKeyDown(std::uint32_t key, bool shift, bool control);
+  void OnScroll(GridAxis& axis, std::uint32_t code, std::int32_t thumb);
+  void OnWheel(std::int32_t delta);
+  bool HasDataCells() const;
+  bool StartResize(std::int32_t x, std::int32_t y);
+  void Resize(std::int32_t x, std::int32_t y);
+  std::int32_t RowUnder(std::int32_t y) const;
+  std::int32_t ColUnder(std::int32_t x) const;
+  void ScrollIntoView(std::int32_t row, std::int32_t col);
+  std::int32_t ColBorderNear(std::int32_t x) const;
+  std::int32_t RowBorderNear(std::int32_t y) const;
+  void SortRows(bool descending);
+
   std::uintptr_t window_ = 0;
-  // The rest is the control's own.
+  GridAxis rows_;
+  GridAxis cols_;
+  std::vector<std::u16string> cells_;  // row-major, Rows x Cols
+  std::vector<std::int16_t> alignments_;
+  std::int32_t row_ = 1;
+  std::int32_t col_ = 1;
+  std::int32_t rowSel_ = 1;
+  std::int32_t colSel_ = 1;
+  std::int32_t twipsPerPixelX_ = 15;
+  std::int32_t twipsPerPixelY_ = 15;
+  std::int32_t clientWidthPx_ = 0;
+  std::int32_t clientHeightPx_ = 0;
+  std::int32_t focusRect_ = 1;
+  std::int32_t allowUserResizing_ = 0;
+  bool scrollTrack_ = false;
+  bool redraw_ = true;
+  Drag drag_;
+  KeyModifiers keyState_;
+  std::int32_t wheelDelta_ = 0;  // wheel movement not yet turned into lines
 };
 
 }  // namespace dorvane

@@ -1,0 +1,277 @@
+#include "platform/grid_control.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace dorvane {
+
+namespace {
+
+constexpr std::int32_t kInitialRows = 2;
+constexpr std::int32_t kInitialCols = 2;
+constexpr std::int32_t kInitialFixed = 1;
+
+[[noreturn]] void ThrowBadIndex(const char* what) {
+  throw GridError(kGridErrorBadIndex, what);
+}
+[[noreturn]] void ThrowInvalidValue(const char* what) {
+  throw GridError(kGridErrorInvalidValue, what);
+}
+
+std::int32_t ClampToInt32(std::int64_t value) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+}  // namespace
+
+GridControl::GridControl()
+    : rows_(kInitialRows, kInitialFixed, kDefaultRowHeight),
+      cols_(kInitialCols, kInitialFixed, kDefaultColWidth),
+      cells_(static_cast<std::size_t>(kInitialRows * kInitialCols)),
+      alignments_(static_cast<std::size_t>(kInitialCols), kAlignGeneral) {}
+
+void GridControl::CheckRow(std::int32_t row) const {
+  if (row < 0 || row >= rows_.Count()) ThrowBadIndex("row index out of range");
+}
+
+void GridControl::CheckCol(std::int32_t col) const {
+  if (col < 0 || col >= cols_.Count()) ThrowBadIndex("column index out of range");
+}
+
+std::size_t GridControl::CellIndex(std::int32_t row, std::int32_t col) const {
+  return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_.Count()) +
+         static_cast<std::size_t>(col);
+}
+
+void GridControl::KeepSelectionInside() {
+  const auto clampRow = [&](std::int32_t row) {
+    return std::clamp(row, 0, std::max(0, Rows() - 1));
+  };
+  const auto clampCol = [&](std::int32_t col) {
+    return std::clamp(col, 0, std::max(0, Cols() - 1));
+  };
+  row_ = clampRow(row_);
+  rowSel_ = clampRow(rowSel_);
+  col_ = clampCol(col_);
+  colSel_ = clampCol(colSel_);
+  if (drag_.mode == DragMode::kResizeRow && drag_.index >= Rows()) drag_ = {};
+  if (drag_.mode == DragMode::kResizeCol && drag_.index >= Cols()) drag_ = {};
+}
+
+std::int32_t GridControl::Rows() const {
+  return rows_.Count();
+}
+
+void GridControl::SetRows(std::int32_t rows) {
+  if (rows < rows_.Fixed()) ThrowInvalidValue("fewer rows than fixed rows");
+  // Rows are stored one after another, so adding or dropping rows at the end
+  // only grows or cuts the vector.
+  cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(Cols()));
+  rows_.SetCount(rows);
+  KeepSelectionInside();
+}
+
+std::int32_t GridControl::Cols() const {
+  return cols_.Count();
+}
+
+void GridControl::SetCols(std::int32_t cols) {
+  if (cols < cols_.Fixed()) ThrowInvalidValue("fewer columns than fixed columns");
+  const std::int32_t old = Cols();
+  if (cols != old) {
+    std::vector<std::u16string> cells(static_cast<std::size_t>(Rows()) *
+                                      static_cast<std::size_t>(cols));
+    const std::int32_t kept = std::min(cols, old);
+    for (std::int32_t row = 0; row < Rows(); ++row) {
+      auto from = cells_.begin() + static_cast<std::ptrdiff_t>(row) * old;
+      std::move(from, from + kept, cells.begin() + static_cast<std::ptrdiff_t>(row) * cols);
+    }
+    cells_ = std::move(cells);
+  }
+  cols_.SetCount(cols);
+  alignments_.resize(static_cast<std::size_t>(cols), kAlignGeneral);
+  KeepSelectionInside();
+}
+
+std::int32_t GridControl::FixedRows() const {
+  return rows_.Fixed();
+}
+
+void GridControl::SetFixedRows(std::int32_t rows) {
+  if (rows < 0 || rows >= Rows()) ThrowInvalidValue("fixed rows must be fewer than rows");
+  rows_.SetFixed(rows);
+}
+
+std::int32_t GridControl::FixedCols() const {
+  return cols_.Fixed();
+}
+
+void GridControl::SetFixedCols(std::int32_t cols) {
+  if (cols < 0 || cols >= Cols()) ThrowInvalidValue("fixed columns must be fewer than columns");
+  cols_.SetFixed(cols);
+}
+
+std::int32_t GridControl::TopRow() const {
+  return rows_.First();
+}
+std::int32_t GridControl::LeftCol() const {
+  return cols_.First();
+}
+
+void GridControl::SetTopRow(std::int32_t row) {
+  CheckRow(row);
+  rows_.SetFirst(row);
+}
+
+void GridControl::SetLeftCol(std::int32_t col) {
+  CheckCol(col);
+  cols_.SetFirst(col);
+}
+
+std::int32_t GridControl::Row() const {
+  return row_;
+}
+
+void GridControl::SetRow(std::int32_t row) {
+  CheckRow(row);
+  row_ = rowSel_ = row;
+  colSel_ = col_;
+}
+
+std::int32_t GridControl::Col() const {
+  return col_;
+}
+
+void GridControl::SetCol(std::int32_t col) {
+  CheckCol(col);
+  col_ = colSel_ = col;
+  rowSel_ = row_;
+}
+
+std::int32_t GridControl::RowSel() const {
+  return rowSel_;
+}
+
+void GridControl::SetRowSel(std::int32_t row) {
+  CheckRow(row);
+  rowSel_ = row;
+}
+
+std::int32_t GridControl::ColSel() const {
+  return colSel_;
+}
+
+void GridControl::SetColSel(std::int32_t col) {
+  CheckCol(col);
+  colSel_ = col;
+}
+
+std::u16string GridControl::Text() const {
+  return TextMatrix(row_, col_);
+}
+
+std::u16string GridControl::TextMatrix(std::int32_t row, std::int32_t col) const {
+  CheckRow(row);
+  CheckCol(col);
+  return cells_[CellIndex(row, col)];
+}
+
+void GridControl::SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) {
+  CheckRow(row);
+  CheckCol(col);
+  cells_[CellIndex(row, col)].assign(text);
+}
+
+std::int32_t GridControl::RowPos(std::int32_t row) const {
+  CheckRow(row);
+  return ClampToInt32(rows_.Position(row));
+}
+
+std::int32_t GridControl::ColPos(std::int32_t col) const {
+  CheckCol(col);
+  return ClampToInt32(cols_.Position(col));
+}
+
+std::int32_t GridControl::RowHeight(std::int32_t row) const {
+  CheckRow(row);
+  return rows_.Size(row);
+}
+
+std::int32_t GridControl::ColWidth(std::int32_t col) const {
+  CheckCol(col);
+  return cols_.Size(col);
+}
+
+void GridControl::SetColWidth(std::int32_t col, std::int32_t twips) {
+  CheckCol(col);
+  // -1 gives the column its default width back.
+  if (twips == -1) return cols_.ResetSize(col);
+  if (twips < 0 || twips > kMaxItemSize) ThrowInvalidValue("column width out of range");
+  cols_.SetSize(col, twips);
+}
+
+void GridControl::SetRowHeight(std::int32_t row, std::int32_t twips) {
+  CheckRow(row);
+  if (twips == -1) return rows_.ResetSize(row);
+  if (twips < 0 || twips > kMaxItemSize) ThrowInvalidValue("row height out of range");
+  rows_.SetSize(row, twips);
+}
+
+void GridControl::SetRowHeightMin(std::int32_t twips) {
+  if (twips < 0 || twips > kMaxItemSize) ThrowInvalidValue("minimum row height out of range");
+  rows_.SetMinSize(twips);
+}
+
+std::int16_t GridControl::ColAlignment(std::int32_t col) const {
+  CheckCol(col);
+  return alignments_[static_cast<std::size_t>(col)];
+}
+
+void GridControl::SetColAlignment(std::int32_t col, std::int16_t alignment) {
+  CheckCol(col);
+  if (alignment < 0 || alignment > kAlignGeneral) ThrowInvalidValue("unknown alignment");
+  alignments_[static_cast<std::size_t>(col)] = alignment;
+}
+
+void GridControl::SetFocusRect(std::int32_t value) {
+  if (value < 0 || value > 2) ThrowInvalidValue("unknown focus rectangle");
+  focusRect_ = value;
+}
+
+void GridControl::SetAllowUserResizing(std::int32_t value) {
+  if (value < 0 || value > (kResizeColumns | kResizeRows)) ThrowInvalidValue("unknown resizing");
+  allowUserResizing_ = value;
+}
+
+void GridControl::SetScrollTrack(bool on) {
+  scrollTrack_ = on;
+}
+void GridControl::SetRedraw(bool on) {
+  redraw_ = on;
+}
+
+std::uintptr_t GridControl::hWnd() const {
+  return window_;
+}
+
+void GridControl::SetClientSize(std::int32_t widthPx, std::int32_t heightPx) {
+  clientWidthPx_ = std::max(widthPx, 0);
+  clientHeightPx_ = std::max(heightPx, 0);
+  cols_.SetClientExtent(std::int64_t{clientWidthPx_} * twipsPerPixelX_);
+  rows_.SetClientExtent(std::int64_t{clientHeightPx_} * twipsPerPixelY_);
+}
+
+void GridControl::SetTwipsPerPixel(std::int32_t x, std::int32_t y) {
+  if (x <= 0 || y <= 0) ThrowInvalidValue("twips per pixel must be positive");
+  twipsPerPixelX_ = x;
+  twipsPerPixelY_ = y;
+  SetClientSize(clientWidthPx_, clientHeightPx_);
+}
+
+GridControl::CellHit GridControl::CellAt(std::int32_t xPx, std::int32_t yPx) const {
+  return {rows_.ItemAt(std::int64_t{yPx} * twipsPerPixelY_),
+          cols_.ItemAt(std::int64_t{xPx} * twipsPerPixelX_)};
+}
+
+}  // namespace dorvane
