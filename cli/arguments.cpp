@@ -1,6 +1,6 @@
 #include "cli/arguments.h"
 
-#include "cli/utf8.h"
+#include "platform/utf8.h"
 
 namespace dorvane::cli {
 namespace {

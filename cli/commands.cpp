@@ -6,12 +6,12 @@
 #include "cli/console.h"
 #include "cli/console_message_boxes.h"
 #include "cli/topography_file.h"
-#include "cli/utf8.h"
 #include "data/batch_script.h"
 #include "data/data_block.h"
 #include "data/long_profile_merge.h"
 #include "platform/code_page.h"
 #include "platform/file_access.h"
+#include "platform/utf8.h"
 
 namespace dorvane::cli {
 namespace {

@@ -1,7 +1,7 @@
 #include "cli/console_message_boxes.h"
 
 #include "cli/console.h"
-#include "cli/utf8.h"
+#include "platform/utf8.h"
 
 namespace dorvane::cli {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "cli/console.h"
-#include "cli/utf8.h"
+#include "platform/utf8.h"
 
 namespace dorvane::cli {
 

@@ -7,7 +7,7 @@
 #include <limits>
 #include <system_error>
 
-#include "cli/utf8.h"
+#include "platform/utf8.h"
 
 namespace dorvane::cli {
 namespace {
