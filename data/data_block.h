@@ -15,7 +15,17 @@ struct DataBlock {
 
 // Finds the data block in a file's content. Returns the number of data lines
 // (0: no usable block, and `block` is left alone). A file is valid when the
-// result is greater than 1. One pass, no allocation.
+// result is greater than 1. One pass over the header, at most two over the
+// block, no allocation.
 std::int32_t LocateDataBlock(const std::uint8_t* content, std::size_t length, DataBlock& block);
+
+// The reader's byte classes. Bytes of 0x80 and above are separators, so titles in
+// any 8-bit code page neither add tokens nor count as letters.
+constexpr bool IsNumberByte(std::uint8_t b) {
+  return (b >= '0' && b <= '9') || b == '.' || b == '-';
+}
+constexpr bool IsLetterByte(std::uint8_t b) {
+  return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
+}
 
 }  // namespace dorvane

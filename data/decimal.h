@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dorvane {
+
+// The longest decimal number at the start of a text, after leading white space:
+// optional sign, digits with an optional point, optional exponent. No hex, no
+// "inf"/"nan": a cell text is a measured value or it is not a number.
+struct DecimalPrefix {
+  double value = 0;     // 0 when there is no number; +-inf when it overflows
+  std::size_t end = 0;  // offset just past the number; 0 when there is none
+};
+
+DecimalPrefix ReadDecimalPrefix(std::string_view text);
+DecimalPrefix ReadDecimalPrefix(std::u16string_view text);
+
+// The topography conversion: the prefix's value rounded to single precision,
+// 0 when the text does not start with a number.
+float DecimalToFloat(std::u16string_view text);
+
+// printf "%d" and "%0.3f", independent of the C locale.
+void AppendInteger(std::string& out, std::int64_t value);
+void AppendFixed3(std::string& out, double value);
+std::string FormatInteger(std::int64_t value);
+std::string FormatFixed3(double value);
+
+}  // namespace dorvane
