@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cmath>
-#include <limits>
-#include <system_error>
+
+#include "data/decimal.h"
 
 namespace dorvane {
 
@@ -24,75 +23,15 @@ std::int32_t CapacityForColumns(std::int32_t cols) {
 }
 
 // A screen that reports no resolution would make every pixel conversion divide by
-// zero; it is treated as the standard 96 dpi instead.
+// zero; it is treated as the standard 96 dpi, and a finer one than a twip as 1.
 std::int32_t TwipsPerPixel(std::int32_t dpi) {
-  return kTwipsPerInch / (dpi > 0 ? dpi : kStandardDpi);
+  return std::max(kTwipsPerInch / (dpi > 0 ? dpi : kStandardDpi), 1);
 }
 
 std::u16string DecimalText(std::int32_t value) {
   char digits[16];
   const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
   return std::u16string(digits, end);
-}
-
-bool IsCBlank(char16_t c) {
-  return c == u' ' || (c >= u'\t' && c <= u'\r');
-}
-bool IsDigit(char16_t c) {
-  return c >= u'0' && c <= u'9';
-}
-
-// The longest prefix that forms a decimal number (after blanks: sign, digits with
-// an optional point, optional exponent), as the merge reads its texts.
-double ReadDecimalPrefix(std::u16string_view text) {
-  std::size_t pos = 0;
-  while (pos < text.size() && IsCBlank(text[pos])) ++pos;
-  bool negative = false;
-  if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
-    negative = text[pos] == u'-';
-    ++pos;
-  }
-  std::string number;
-  std::size_t mantissaDigits = 0;
-  while (pos < text.size() && IsDigit(text[pos])) {
-    number.push_back(static_cast<char>(text[pos++]));
-    ++mantissaDigits;
-  }
-  if (pos < text.size() && text[pos] == u'.') {
-    number.push_back('.');
-    ++pos;
-    while (pos < text.size() && IsDigit(text[pos])) {
-      number.push_back(static_cast<char>(text[pos++]));
-      ++mantissaDigits;
-    }
-  }
-  if (mantissaDigits == 0) return 0.0;
-
-  bool negativeExponent = false;
-  if (pos < text.size() && (text[pos] == u'e' || text[pos] == u'E')) {
-    std::size_t exp = pos + 1;
-    bool expNegative = false;
-    if (exp < text.size() && (text[exp] == u'+' || text[exp] == u'-')) {
-      expNegative = text[exp] == u'-';
-      ++exp;
-    }
-    if (exp < text.size() && IsDigit(text[exp])) {
-      number.push_back('e');
-      if (expNegative) number.push_back('-');
-      while (exp < text.size() && IsDigit(text[exp]))
-        number.push_back(static_cast<char>(text[exp++]));
-      negativeExponent = expNegative;
-    }
-  }
-
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
-  (void)end;
-  if (error == std::errc::result_out_of_range) {
-    // Within 256 units only a negative exponent can underflow a double.
-    value = negativeExponent ? 0.0 : std::numeric_limits<double>::infinity();
-  }
-  return negative ? -value : value;
 }
 
 }  // namespace
@@ -281,7 +220,7 @@ bool GridEditor::HitTestCell(std::int32_t x, std::int32_t y, std::int32_t& row,
 }
 
 float GridEditor::CellTextToNumber(std::u16string_view text) {
-  return static_cast<float>(ReadDecimalPrefix(text.substr(0, kNumberTextUnits)));
+  return DecimalToFloat(text.substr(0, kNumberTextUnits));
 }
 
 void GridEditor::TrimTrailingZeros(std::u16string& text) {
