@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "data/decimal.h"
+
+namespace dorvane {
+namespace {
+
+struct TopographyNumberCase {
+  std::u16string cell;
+  const char* printed;
+};
+
+TEST(Decimal, CellTextsPrintAsTheirSinglePrecisionValue) {
+  const TopographyNumberCase cases[] = {
+      {u"12.3456", "12.346"},
+      {u"2.0005", "2.000"},  // 2.0005f is just below 2.0005
+      {u"1234567.891", "1234567.875"},
+      {u"abc", "0.000"},
+      {u" ", "0.000"},
+      {u"", "0.000"},
+      {u"1e3", "1000.000"},
+      {u"1E+3", "1000.000"},
+      {u"2.5e-1", "0.250"},
+      {u"-7.25", "-7.250"},
+      {u"-0", "-0.000"},
+      {u"-0.0001", "-0.000"},
+      {u"+4", "4.000"},
+      {u"  \t12", "12.000"},
+      {u".5", "0.500"},
+      {u"5.", "5.000"},
+      {u"1e", "1.000"},
+      {u"1e+", "1.000"},
+      {u"3.5m", "3.500"},
+      {u"1,5", "1.000"},
+      {u"0x10", "0.000"},
+      {u"inf", "0.000"},
+      {u"nan", "0.000"},
+      {u"-", "0.000"},
+      {u"+.e1", "0.000"},
+      {u"1e40", "inf"},
+      {u"-1e999", "-inf"},
+      {u"1e-999", "0.000"},
+      {u"340282356779733661637539395458142568448", "inf"},  // half an ulp past the largest
+      {u"340282346638528859811704183484516925440", "340282346638528859811704183484516925440.000"},
+      {u"\uFF11", "0.000"},  // a full-width digit is not a digit
+  };
+  for (const TopographyNumberCase& c : cases) {
+    const float value = DecimalToFloat(c.cell);
+    EXPECT_EQ(FormatFixed3(static_cast<double>(value)), c.printed)
+        << std::string(c.cell.begin(), c.cell.end());
+  }
+}
+
+TEST(Decimal, PrefixEndsWhereTheNumberEnds) {
+  struct Case {
+    std::string_view text;
+    std::size_t end;
+    double value;
+  };
+  const Case cases[] = {
+      {"12.5 m", 4, 12.5}, {"  -3", 4, -3},   {"1e5x", 3, 1e5},    {"1e-x", 1, 1},
+      {"7.", 2, 7},        {"x7", 0, 0},      {"", 0, 0},          {"+", 0, 0},
+      {"0012", 4, 12},     {"1.2.3", 3, 1.2}, {"\v\f\r\n9", 5, 9},
+  };
+  for (const Case& c : cases) {
+    const DecimalPrefix narrow = ReadDecimalPrefix(c.text);
+    EXPECT_EQ(narrow.end, c.end) << c.text;
+    EXPECT_EQ(narrow.value, c.value) << c.text;
+    const std::u16string wide(c.text.begin(), c.text.end());
+    const DecimalPrefix widened = ReadDecimalPrefix(wide);
+    EXPECT_EQ(widened.end, c.end) << c.text;
+    EXPECT_EQ(widened.value, c.value) << c.text;
+  }
+}
+
+TEST(Decimal, LongDigitStringsRoundCorrectly) {
+  const std::string digits = "0." + std::string(400, '0') + "1e401";
+  EXPECT_EQ(ReadDecimalPrefix(digits).value, 1.0);
+  EXPECT_EQ(ReadDecimalPrefix(std::string(400, '9')).value,
+            std::numeric_limits<double>::infinity());
+}
+
+TEST(Decimal, IntegersFormatLikePercentD) {
+  EXPECT_EQ(FormatInteger(0), "0");
+  EXPECT_EQ(FormatInteger(742), "742");
+  EXPECT_EQ(FormatInteger(-15), "-15");
+  EXPECT_EQ(FormatInteger(4294967296), "4294967296");
+  std::string out = "n=";
+  AppendInteger(out, 12);
+  AppendFixed3(out, 0.0005);  // ties of binary values round by their exact value
+  EXPECT_EQ(out, "n=120.001");
+}
+
+}  // namespace
+}  // namespace dorvane

@@ -1,0 +1,314 @@
+#include "data/long_profile_merge.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "support/scripted_message_boxes.h"
+
+namespace dorvane {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::FromUtf8;
+using testing::ScriptedMessageBoxes;
+using Lines = std::vector<std::string>;
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+using Points = std::vector<std::array<std::u16string, 2>>;
+
+class GridCells : public TopographyTable {
+ public:
+  // Columns 1 and 2 of the rows after the title row.
+  explicit GridCells(std::vector<std::array<std::u16string, 2>> points = {},
+                     std::int32_t rows = 256)
+      : points_(std::move(points)), rows_(rows) {}
+  std::int32_t RowCount() const override { return rows_; }
+  std::u16string CellText(std::int32_t row, std::int32_t column) const override {
+    if (row < 1 || row >= rows_ || column < 1 || column > 2) return {};
+    const std::size_t index = static_cast<std::size_t>(row - 1);
+    return index < points_.size() ? points_[index][column - 1] : std::u16string();
+  }
+
+ private:
+  Points points_;
+  std::int32_t rows_;
+};
+
+const std::string kFirst =
+    "Line 1\r\n1.0\r\n1\r\n3\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n0\r\n0\r\n0\r\n0\r\n";
+const std::string kSecond =
+    "Line 2\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n4 1 13\r\n5 1 14\r\n2\r\n2\r\n0 9\r\n5 9\r\n1\r\n0\r\n0";
+const std::string kFirstHeaderRest = "Line 1\r\n1.0\r\n1\r\n";
+const std::string kFirstData = "0\r\n0\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n";
+const std::string kSecondData = "4 1 13\r\n5 1 14\r\n";
+const std::string kTrailer = "0\r\n0\r\n0\r\n0";
+
+class MergeTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "dorvane-merge-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    folder_ = pattern;
+    job_.SetOutputPath(PathOf(Out()));
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  fs::path Out() const { return folder_ / "long.dat"; }
+  std::u16string PathOf(const fs::path& path) const { return FromUtf8(path.string()); }
+
+  std::u16string Input(const std::string& name, std::string_view content) {
+    std::ofstream(folder_ / name, std::ios::binary) << content;
+    return PathOf(folder_ / name);
+  }
+
+  // One job row per path, in order; empty paths stay empty rows.
+  void SetInputs(const std::vector<std::u16string>& paths) {
+    while (job_.rows().size() < paths.size()) job_.AppendRow();
+    for (std::size_t i = 0; i < paths.size(); ++i) job_.row(i).inputPath = paths[i];
+  }
+
+  int Merge(const TopographyTable& grid = GridCells()) {
+    return MergeToLongProfile(job_, grid, files_, messages_);
+  }
+
+  Lines Success() const { return {"文件合并成功: " + Out().string()}; }
+
+  fs::path folder_;
+  MergeJob job_;
+  ScriptedMessageBoxes messages_;
+  FileAccess files_{messages_};
+};
+
+TEST_F(MergeTest, TwoFilesGiveFirstHeaderAllDataLinesAndTheTrailer) {
+  SetInputs({Input("a.dat", kFirst), Input("b.dat", kSecond)});
+  EXPECT_EQ(Merge(), 1);
+  EXPECT_EQ(ReadFile(Out()), kFirstHeaderRest + "5\r\n" + kFirstData + kSecondData + kTrailer);
+  EXPECT_EQ(messages_.Lines(), Success());
+  const MessageRequest& shown = messages_.shown().back();
+  EXPECT_EQ(shown.buttons, MessageButtons::Ok);
+  EXPECT_EQ(shown.icon, MessageIcon::None);
+  EXPECT_EQ(shown.owner, MessageOwner::MainDialog);
+}
+
+TEST_F(MergeTest, CountLineIsReplacedWhateverItHolds) {
+  struct Case {
+    const char* name;
+    std::string first;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"spaces around the count",
+       "T\r\n1\r\n1\r\n  3  \r\n0\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n0\r\n0",
+       "T\r\n1\r\n1\r\n5\r\n0\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n"},
+      {"text longer than the number", "T\r\n1\r\n1\r\nxxxx\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n0\r\n0",
+       "T\r\n1\r\n1\r\n5\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n"},
+      {"shorter header: a data line is line 4", "T\r\n1\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n0\r\n0",
+       "T\r\n1\r\n1 1 10\r\n5\r\n3 1 12\r\n"},
+      {"count on a later header line",
+       "T\r\n1\r\n11\r\n15\r\nType\r\n0\r\n3    \r\n1 1 10\r\n2 1 "
+       "11\r\n3 1 12\r\n0\r\n0",
+       "T\r\n1\r\n11\r\n15\r\nType\r\n0\r\n5\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n"},
+      {"a declared count that differs stays on line 4",
+       "T\r\n1\r\n1\r\n300\r\n2\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n0\r\n0",
+       "T\r\n1\r\n1\r\n5\r\n2\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n"},
+      {"lines 1 to 3 are never taken", "T\r\n3\r\n3\r\n9\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n0\r\n0",
+       "T\r\n3\r\n3\r\n5\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n"},
+  };
+  const std::u16string second = Input("b.dat", kSecond);
+  for (const Case& c : cases) {
+    messages_.Clear();
+    SetInputs({Input("a.dat", c.first), second});
+    Merge();
+    EXPECT_EQ(ReadFile(Out()), c.expected + kSecondData + kTrailer) << c.name;
+    EXPECT_EQ(messages_.Lines(), Success()) << c.name;
+  }
+}
+
+TEST_F(MergeTest, GeneralArrayFileKeepsItsCountOnLineSeven) {
+  const fs::path real = fs::path(DORVANE_REALDATA_DIR) / "resipy__res2dinv-multigradient.dat";
+  const std::string original = ReadFile(real);
+  // Line 4 holds the sub-array type 15; the count follows the measurement type.
+  ASSERT_NE(original.find("\r\n2.0\r\n11\r\n15\r\nType of data("), std::string::npos);
+  const std::string countLine = "\r\n742     \r\n";
+  const std::size_t at = original.find(countLine);
+  ASSERT_NE(at, std::string::npos);
+  const std::size_t trailer = original.rfind("\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n");
+  ASSERT_NE(trailer, std::string::npos);
+  const std::string data =
+      original.substr(original.find("\r\n4 ") + 2, trailer + 2 - (original.find("\r\n4 ") + 2));
+
+  SetInputs({PathOf(real), PathOf(real)});
+  EXPECT_EQ(Merge(), 1);
+  const std::string expected =
+      original.substr(0, at) + "\r\n1484\r\n" +
+      original.substr(at + countLine.size(), trailer + 2 - at - countLine.size()) + data + kTrailer;
+  EXPECT_EQ(ReadFile(Out()), expected);
+}
+
+TEST_F(MergeTest, RefusedFilesAreReportedAndTheNextValidOneSuppliesTheHeader) {
+  SetInputs({Input("bad.dat", "Title\r\n1 2\r\n"), u"", PathOf(folder_ / "missing.dat"),
+             Input("empty.dat", ""), Input("b.dat", kSecond), Input("a.dat", kFirst)});
+  EXPECT_EQ(Merge(), 1);
+  const Lines expected = {"错误: 非反演格式或格式错误",
+                          "提示!: " + std::string(std::strerror(ENOENT)),
+                          "提示!: " + std::string(std::strerror(EINVAL)), Success().front()};
+  EXPECT_EQ(messages_.Lines(), expected);
+  EXPECT_EQ(ReadFile(Out()), "Line 2\r\n1.0\r\n1\r\n5\r\n0\r\n0\r\n" + kSecondData +
+                                 "1 1 10\r\n2 1 11\r\n3 1 12\r\n" + kTrailer);
+  EXPECT_EQ(files_.FileSize(), FileAccess::kNoSize);
+}
+
+TEST_F(MergeTest, SingleLineFileIsRefused) {
+  SetInputs({Input("one.dat", "T\r\n1\r\n1\r\n1\r\n1 1 10\r\n0\r\n0\r\n")});
+  EXPECT_EQ(Merge(), 1);
+  EXPECT_EQ(messages_.Lines(), Lines{"错误: 非反演格式或格式错误"});
+  EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(MergeTest, NothingMergedShowsNothingAndWritesNothing) {
+  SetInputs({u"", u""});
+  EXPECT_EQ(Merge(GridCells(Points{{u"0", u"100"}})), 1);
+  job_.SetWithTopography(true);
+  EXPECT_EQ(Merge(GridCells()), 1);
+  EXPECT_TRUE(messages_.Lines().empty());
+  EXPECT_FALSE(fs::exists(Out()));
+}
+
+TEST_F(MergeTest, TopographySectionListsCompleteRowsInOrder) {
+  struct Case {
+    const char* name;
+    GridCells grid;
+    std::string section;
+  };
+  const Case cases[] = {
+      {"two points", GridCells(Points{{u"0", u"100"}, {u"5", u"101.5"}}),
+       "2\r\n2\r\n0.000  100.000\r\n5.000  101.500\r\n1\r\n"},
+      {"incomplete row passed over", GridCells(Points{{u"0", u"100"}, {u"5", u""}, {u"10", u"99"}}),
+       "2\r\n2\r\n0.000  100.000\r\n10.000  99.000\r\n1\r\n"},
+      {"any text is a point",
+       GridCells(Points{{u"12.3456", u"2.0005"}, {u"abc", u" "}, {u"1e3", u"-3"}}),
+       "2\r\n3\r\n12.346  2.000\r\n0.000  0.000\r\n1000.000  -3.000\r\n1\r\n"},
+      {"rows past the grid are not read", GridCells(Points{{u"1", u"2"}, {u"3", u"4"}}, 2),
+       "2\r\n1\r\n1.000  2.000\r\n1\r\n"},
+  };
+  SetInputs({Input("a.dat", kFirst)});
+  job_.SetWithTopography(true);
+  for (const Case& c : cases) {
+    messages_.Clear();
+    EXPECT_EQ(Merge(c.grid), 1) << c.name;
+    EXPECT_EQ(ReadFile(Out()), kFirstHeaderRest + "3\r\n" + kFirstData + c.section + kTrailer)
+        << c.name;
+    EXPECT_EQ(messages_.Lines(), Success()) << c.name;
+  }
+}
+
+TEST_F(MergeTest, IncompleteFirstTopographyRowStopsTheJob) {
+  const GridCells grids[] = {
+      GridCells(Points{{u"0", u""}, {u"5", u"101"}}),
+      GridCells(Points{{u"", u"100"}, {u"5", u"101"}}),
+      GridCells(Points{{u"0", u"100"}}, 1),  // the title row only
+  };
+  SetInputs({Input("bad.dat", "x"), Input("a.dat", kFirst)});
+  job_.SetWithTopography(true);
+  for (const GridCells& grid : grids) {
+    messages_.Clear();
+    EXPECT_EQ(Merge(grid), 0);
+    EXPECT_EQ(messages_.Lines(), (Lines{"错误: 非反演格式或格式错误", "错误: 首电极地形数据无效"}));
+    EXPECT_FALSE(fs::exists(Out()));
+  }
+}
+
+TEST_F(MergeTest, EmptyOutputPathReportsTheSystemErrorThenTheMergeFailure) {
+  SetInputs({Input("a.dat", kFirst)});
+  job_.SetOutputPath(u"");
+  EXPECT_EQ(Merge(), 1);
+  EXPECT_EQ(messages_.Lines(), (Lines{"提示!: " + std::string(std::strerror(ENOENT)),
+                                      "错误: 文件合并失败，请检查输出文件名"}));
+}
+
+// A file-size limit makes the write fail halfway, as a full disk would.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_;
+};
+
+TEST_F(MergeTest, FailedWriteKeepsThePreviousOutput) {
+  SetInputs({Input("a.dat", kFirst), Input("b.dat", kSecond)});
+  std::ofstream(Out(), std::ios::binary) << "the previous merge";
+  {
+    FileSizeLimit limit(16);
+    EXPECT_EQ(Merge(), 1);
+  }
+  EXPECT_EQ(messages_.Lines(), (Lines{"提示!: " + std::string(std::strerror(EFBIG)),
+                                      "错误: 文件合并失败，请检查输出文件名"}));
+  EXPECT_EQ(ReadFile(Out()), "the previous merge");
+
+  messages_.Clear();
+  fs::remove_all(folder_ / "gone");
+  job_.SetOutputPath(PathOf(folder_ / "gone" / "long.dat"));
+  EXPECT_EQ(Merge(), 1);
+  EXPECT_EQ(messages_.Lines(), (Lines{"提示!: " + std::string(std::strerror(ENOENT)),
+                                      "错误: 文件合并失败，请检查输出文件名"}));
+}
+
+TEST_F(MergeTest, OutputMayReplaceAnInputAndAFileMayBeMergedTwice) {
+  const std::u16string first = Input("long.dat", kFirst);
+  SetInputs({first, Input("b.dat", kSecond), first});
+  EXPECT_EQ(Merge(), 1);
+  EXPECT_EQ(ReadFile(Out()), kFirstHeaderRest + "8\r\n" + kFirstData + kSecondData +
+                                 "1 1 10\r\n2 1 11\r\n3 1 12\r\n" + kTrailer);
+  EXPECT_EQ(messages_.Lines(), Success());
+}
+
+TEST_F(MergeTest, TextWithFewerThanFourLineEndsIsWrittenUnchanged) {
+  // Accepted by the reader: a separator before each LF makes the line ends.
+  SetInputs({Input("lf.dat", "1 1 10 \n2 1 11 \n0 \n0")});
+  EXPECT_EQ(Merge(), 1);
+  EXPECT_EQ(ReadFile(Out()), "1 1 10 \n2 1 11 \n" + kTrailer);
+}
+
+TEST_F(MergeTest, OutputLargerThanFourMebibytesIsComplete) {
+  std::string data;
+  std::int64_t lines = 0;
+  while (data.size() < 3 * 1024 * 1024) {
+    data += std::to_string(lines) + " 1.00 10.25\r\n";
+    ++lines;
+  }
+  const std::string header = "Big\r\n1.0\r\n1\r\n" + std::to_string(lines) + "\r\n0\r\n0\r\n";
+  const std::u16string big = Input("big.dat", header + data + "0\r\n0\r\n");
+  SetInputs({big, big});
+  EXPECT_EQ(Merge(), 1);
+  const std::string out = ReadFile(Out());
+  EXPECT_EQ(out, "Big\r\n1.0\r\n1\r\n" + std::to_string(2 * lines) + "\r\n0\r\n0\r\n" + data +
+                     data + kTrailer);
+}
+
+}  // namespace
+}  // namespace dorvane
