@@ -131,7 +131,9 @@ void GridEditor::OnKey(std::uint32_t key) {
   const std::int32_t col = grid.Col();
   switch (key) {
     case msg::kVkReturn:
-      if (editState_ == 3) {
+      // A pending edit whose box is hidden (state 2) is committed too; starting
+      // a new edit would throw its text away.
+      if (editState_ != 0) {
         CommitCellEdit(row, col);
         view_->SendToGrid(msg::kKeyDown, msg::kVkDown, 0);
       } else {
@@ -240,9 +242,11 @@ void GridEditor::OnWheel(std::uintptr_t wParam, std::intptr_t lParam) {
 }
 
 int GridEditor::StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam) {
-  view_->CallGridProc(msg::kLButtonDblClk, wParam, lParam);
   FlexGrid& grid = Grid();
+  // lParam 0 is a start from the keyboard. The control must not see it as a
+  // double-click at the corner cell, which would select the whole table.
   if (lParam != 0) {
+    view_->CallGridProc(msg::kLButtonDblClk, wParam, lParam);
     const auto packed = static_cast<std::uint32_t>(lParam);
     std::int32_t row = 0;
     std::int32_t col = 0;

@@ -28,7 +28,7 @@ std::u16string FormatThreeDecimals(double value) {
 
 void GridEditor::BeginFillDrag() {
   FlexGrid& grid = Grid();
-  if (editState_ == 3) CommitCellEdit(grid.Row(), grid.Col());
+  if (editState_ != 0) CommitCellEdit(grid.Row(), grid.Col());
   fillDragging_ = true;
   view_->SetCursor(CursorKind::Cross);
 

@@ -22,12 +22,13 @@ std::intptr_t FakeEditorView::CallEditProc(std::uint32_t message, std::uintptr_t
 }
 
 void FakeEditorView::VerticalScrollRange(std::int32_t& min, std::int32_t& max) const {
-  min = 0;
-  max = std::max(0, control_.Rows() - control_.FixedRows() - 1);
+  const GridControl::ScrollRange range = control_.VerticalScrollRange();
+  min = range.min;
+  max = range.max;
 }
 
 std::int32_t FakeEditorView::VerticalScrollPos() const {
-  return control_.TopRow() - control_.FixedRows();
+  return control_.VerticalScrollPos();
 }
 
 void FakeEditorView::CreatePopupMenu(std::span<const PopupMenuItem> items) {
