@@ -118,21 +118,36 @@ void GridControl::SortRows(bool descending) {
       keys[r * keyCount + k] = MakeKey(cells_[CellIndex(top + static_cast<std::int32_t>(r),
                                                         left + static_cast<std::int32_t>(k))]);
 
-  std::vector<std::uint32_t> order(rowCount);
-  std::iota(order.begin(), order.end(), 0u);
-  std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    for (std::size_t k = 0; k < keyCount; ++k) {
-      const int c = CompareKeys(keys[a * keyCount + k], keys[b * keyCount + k], descending);
-      if (c != 0) return c < 0;
+  // The first key travels with the row number, so most comparisons of a
+  // numeric column stay inside one compact array.
+  struct Entry {
+    double number;
+    std::uint32_t row;
+    KeyKind kind;
+  };
+  std::vector<Entry> order(rowCount);
+  for (std::size_t r = 0; r < rowCount; ++r) {
+    const SortKey& key = keys[r * keyCount];
+    order[r] = {key.number, static_cast<std::uint32_t>(r), key.kind};
+  }
+  std::stable_sort(order.begin(), order.end(), [&](const Entry& a, const Entry& b) {
+    int c = 0;
+    if (a.kind == KeyKind::kNumber && b.kind == KeyKind::kNumber) {
+      c = a.number < b.number ? -1 : (b.number < a.number ? 1 : 0);
+      if (descending) c = -c;
+    } else {
+      c = CompareKeys(keys[a.row * keyCount], keys[b.row * keyCount], descending);
     }
-    return false;
+    for (std::size_t k = 1; c == 0 && k < keyCount; ++k)
+      c = CompareKeys(keys[a.row * keyCount + k], keys[b.row * keyCount + k], descending);
+    return c < 0;
   });
 
   const std::size_t cols = static_cast<std::size_t>(Cols());
   std::vector<std::u16string> moved(rowCount * cols);
   for (std::size_t r = 0; r < rowCount; ++r) {
     auto from = cells_.begin() + static_cast<std::ptrdiff_t>(
-                                     CellIndex(top + static_cast<std::int32_t>(order[r]), 0));
+                                     CellIndex(top + static_cast<std::int32_t>(order[r].row), 0));
     std::move(from, from + static_cast<std::ptrdiff_t>(cols),
               moved.begin() + static_cast<std::ptrdiff_t>(r * cols));
   }
