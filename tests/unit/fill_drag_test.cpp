@@ -43,7 +43,8 @@ class FillDrag : public GridWindowTest {
 struct FillCase {
   const char* name;
   std::int32_t left, right;
-  std::vector<std::vector<std::u16string>> block;  // per column, from row 1 down
+  std::int32_t blockRows;                          // the selection: rows 1 to blockRows
+  std::vector<std::vector<std::u16string>> cells;  // per column, from row 1 down
   std::int32_t dragTo;
   std::vector<std::vector<std::u16string>> expected;  // per column, rows 1 to dragTo
 };
@@ -53,38 +54,40 @@ TEST_F(FillDrag, ExtendsEachColumnByTheStepOfItsLastTwoCells) {
       {"one row repeats",
        1,
        2,
+       1,
        {{u"5"}, {u"7"}},
        4,
        {{u"5", u"5", u"5", u"5"}, {u"7", u"7", u"7", u"7"}}},
-      {"counts up", 1, 1, {{u"1", u"3"}}, 4, {{u"1", u"3", u"5", u"7"}}},
-      {"fractions", 1, 1, {{u"1.5", u"2"}}, 4, {{u"1.5", u"2", u"2.5", u"3"}}},
-      {"counts down", 1, 1, {{u"10", u"4"}}, 4, {{u"10", u"4", u"-2", u"-8"}}},
-      {"text counts as zero", 1, 1, {{u"abc", u"3"}}, 4, {{u"abc", u"3", u"6", u"9"}}},
-      {"through zero", 1, 1, {{u"1", u"0.5"}}, 4, {{u"1", u"0.5", u"0", u"-0.5"}}},
-      {"single precision", 2, 2, {{u"1234567.891"}}, 2, {{u"1234567.891", u"1234567.875"}}},
+      {"counts up", 1, 1, 2, {{u"1", u"3"}}, 4, {{u"1", u"3", u"5", u"7"}}},
+      {"fractions", 1, 1, 2, {{u"1.5", u"2"}}, 4, {{u"1.5", u"2", u"2.5", u"3"}}},
+      {"counts down", 1, 1, 2, {{u"10", u"4"}}, 4, {{u"10", u"4", u"-2", u"-8"}}},
+      {"text counts as zero", 1, 1, 2, {{u"abc", u"3"}}, 4, {{u"abc", u"3", u"6", u"9"}}},
+      {"through zero", 1, 1, 2, {{u"1", u"0.5"}}, 4, {{u"1", u"0.5", u"0", u"-0.5"}}},
+      {"single precision", 2, 2, 1, {{u"1234567.891"}}, 2, {{u"1234567.891", u"1234567.875"}}},
       {"continues from the three-decimal text above",
        1,
        1,
+       2,
        {{u"1.0004", u"1.0008"}},
        4,
        {{u"1.0004", u"1.0008", u"1.001", u"1.001"}}},
-      {"an empty cell stops only its column",
+      {"an empty cell stops only its column, and what lies below it stays",
        1,
        2,
-       {{u"1", u"2"}, {u"5", u""}},
+       2,
+       {{u"1", u"2"}, {u"5", u"", u"x"}},
        4,
-       {{u"1", u"2", u"3", u"4"}, {u"5", u"", u"", u""}}},
+       {{u"1", u"2", u"3", u"4"}, {u"5", u"", u"x", u""}}},
   };
   for (const FillCase& c : cases) {
     SCOPED_TRACE(c.name);
     for (std::int32_t row = 1; row < control.Rows(); ++row)
       for (std::int32_t col = 1; col < control.Cols(); ++col) control.SetTextMatrix(row, col, u"");
-    for (std::size_t k = 0; k < c.block.size(); ++k)
-      for (std::size_t i = 0; i < c.block[k].size(); ++i)
+    for (std::size_t k = 0; k < c.cells.size(); ++k)
+      for (std::size_t i = 0; i < c.cells[k].size(); ++i)
         control.SetTextMatrix(1 + static_cast<std::int32_t>(i),
-                              c.left + static_cast<std::int32_t>(k), c.block[k][i]);
-    const auto blockRows = static_cast<std::int32_t>(c.block.front().size());
-    SelectBlock(1, c.left, blockRows, c.right);
+                              c.left + static_cast<std::int32_t>(k), c.cells[k][i]);
+    SelectBlock(1, c.left, c.blockRows, c.right);
     FillDownTo(c.dragTo);
 
     for (std::size_t k = 0; k < c.expected.size(); ++k)
