@@ -5,15 +5,7 @@
 namespace dorvane::cli {
 namespace {
 
-constexpr std::string_view kUsage =
-    "usage: dorvane check FILE...\n"
-    "       dorvane merge -o OUTPUT [--topography TABLE] INPUT...\n"
-    "       dorvane script2d -o OUTPUT [--codepage NAME]\n"
-    "                        (--input PATH [--x TEXT] [--sign 0|1])...\n"
-    "       dorvane script3d -o OUTPUT [--codepage NAME]\n"
-    "                        (--input PATH [--x TEXT] [--y TEXT] [--sign 0|1] [--direction "
-    "0|1])...\n"
-    "       dorvane --help\n"
+constexpr std::string_view kUsageDetails =
     "\n"
     "check     shows where the data lines of each RES2DINV data file lie; succeeds only\n"
     "          when every file holds at least two data lines\n"
@@ -239,8 +231,20 @@ ParsedArguments ParseArguments(std::span<const std::u16string> args) {
   }
 }
 
-std::string_view UsageText() {
-  return kUsage;
+std::string UsageText() {
+  const std::string name(kProgramName);
+  const std::string command = "       " + name + " ";
+  const std::string more(command.size() + 9, ' ');
+  std::string usage = "usage: " + name + " check FILE...\n";
+  usage += command + "merge -o OUTPUT [--topography TABLE] INPUT...\n";
+  usage += command + "script2d -o OUTPUT [--codepage NAME]\n";
+  usage += more + "(--input PATH [--x TEXT] [--sign 0|1])...\n";
+  usage += command + "script3d -o OUTPUT [--codepage NAME]\n";
+  usage += more + "(--input PATH [--x TEXT] [--y TEXT] [--sign 0|1]\n";
+  usage += more + " [--direction 0|1])...\n";
+  usage += command + "--help\n";
+  usage += kUsageDetails;
+  return usage;
 }
 
 }  // namespace dorvane::cli

@@ -10,6 +10,13 @@
 
 namespace dorvane::cli {
 
+// The program file: dorvane-cli.exe on Windows, beside the dialog program.
+#ifdef _WIN32
+inline constexpr std::string_view kProgramName = "dorvane-cli";
+#else
+inline constexpr std::string_view kProgramName = "dorvane";
+#endif
+
 enum class Command { Help, Check, Merge, Script2d, Script3d };
 
 // A command line that made sense. Paths and texts are UTF-16, as the core takes them.
@@ -30,6 +37,6 @@ struct ParsedArguments {
 // `args` excludes the program name.
 ParsedArguments ParseArguments(std::span<const std::u16string> args);
 
-std::string_view UsageText();
+std::string UsageText();
 
 }  // namespace dorvane::cli

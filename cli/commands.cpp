@@ -17,7 +17,7 @@ namespace dorvane::cli {
 namespace {
 
 void PrintError(std::string_view message) {
-  PrintLine(ConsoleStream::Error, "dorvane: " + std::string(message));
+  PrintLine(ConsoleStream::Error, std::string(kProgramName) + ": " + std::string(message));
 }
 
 int UsageError(std::string_view message) {
