@@ -48,6 +48,8 @@ struct AcceptedCase {
   std::string block;  // the bytes [firstLine, end)
 };
 
+void PrintTo(const AcceptedCase& c, std::ostream* os) { *os << c.name; }
+
 class LocateAccepted : public ::testing::TestWithParam<AcceptedCase> {};
 
 TEST_P(LocateAccepted, FindsTheBlock) {
@@ -105,6 +107,8 @@ struct RefusedCase {
   const char* name;
   std::string text;
 };
+
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.name; }
 
 class LocateRefused : public ::testing::TestWithParam<RefusedCase> {};
 
