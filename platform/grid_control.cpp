@@ -65,6 +65,7 @@ std::int32_t GridControl::Rows() const {
 
 void GridControl::SetRows(std::int32_t rows) {
   if (rows < rows_.Fixed()) ThrowInvalidValue("fewer rows than fixed rows");
+  if (std::int64_t{rows} * Cols() > kMaxCells) ThrowInvalidValue("too many cells");
   // Rows are stored one after another, so adding or dropping rows at the end
   // only grows or cuts the vector.
   cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(Cols()));
@@ -78,6 +79,7 @@ std::int32_t GridControl::Cols() const {
 
 void GridControl::SetCols(std::int32_t cols) {
   if (cols < cols_.Fixed()) ThrowInvalidValue("fewer columns than fixed columns");
+  if (std::int64_t{cols} * Rows() > kMaxCells) ThrowInvalidValue("too many cells");
   const std::int32_t old = Cols();
   if (cols != old) {
     std::vector<std::u16string> cells(static_cast<std::size_t>(Rows()) *

@@ -117,6 +117,9 @@ class GridControl : public FlexGrid {
   static constexpr std::int32_t kResizeColumns = 1;
   static constexpr std::int32_t kResizeRows = 2;
   static constexpr std::int32_t kMaxItemSize = 1 << 24;  // twips, about 11,600 inches
+  // Far beyond any table the editor keeps; a wild count fails instead of
+  // exhausting memory.
+  static constexpr std::int64_t kMaxCells = std::int64_t{1} << 24;
 
  private:
   enum class DragMode { kNone, kCells, kWholeRows, kWholeCols, kResizeRow, kResizeCol };

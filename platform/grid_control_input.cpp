@@ -96,6 +96,13 @@ void GridControl::OnMouseMove(std::uintptr_t keys, std::int32_t x, std::int32_t 
     drag_ = {};
     return;
   }
+  // The program may have cut the grid down to its headers during the drag.
+  const bool selecting = drag_.mode == DragMode::kCells || drag_.mode == DragMode::kWholeRows ||
+                         drag_.mode == DragMode::kWholeCols;
+  if (selecting && !HasDataCells()) {
+    drag_ = {};
+    return;
+  }
   switch (drag_.mode) {
     case DragMode::kCells:
       rowSel_ = RowUnder(y);

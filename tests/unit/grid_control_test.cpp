@@ -96,6 +96,10 @@ TEST_F(GridControlTest, FailedAccessesThrowTheirCodes) {
       {"SetTopRow", [](GridControl& g) { g.SetTopRow(100); }, kGridErrorBadIndex},
       {"SetRows negative", [](GridControl& g) { g.SetRows(-1); }, kGridErrorInvalidValue},
       {"SetRows below fixed", [](GridControl& g) { g.SetRows(0); }, kGridErrorInvalidValue},
+      {"SetRows too many cells", [](GridControl& g) { g.SetRows(0x7FFFFFFF); },
+       kGridErrorInvalidValue},
+      {"SetCols too many cells", [](GridControl& g) { g.SetCols(1 << 22); },
+       kGridErrorInvalidValue},
       {"SetCols below fixed", [](GridControl& g) { g.SetCols(0); }, kGridErrorInvalidValue},
       {"SetFixedRows = Rows", [](GridControl& g) { g.SetFixedRows(100); }, kGridErrorInvalidValue},
       {"SetFixedCols negative", [](GridControl& g) { g.SetFixedCols(-1); }, kGridErrorInvalidValue},
@@ -406,6 +410,16 @@ TEST_F(GridControlTest, MouseDragSelectsAndReleaseEndsIt) {
   Send(msg::kLButtonUp, 0, 140, 40);
   Send(msg::kMouseMove, msg::kMkLButton, 300, 200);
   ExpectSelection(1, 1, 2, 2);
+}
+
+TEST_F(GridControlTest, DragSurvivesTheGridLosingItsDataCells) {
+  Send(msg::kLButtonDown, msg::kMkLButton, 200, 60);
+  grid.SetCols(1);
+  Send(msg::kMouseMove, msg::kMkLButton, 300, 100);
+  ExpectSelection(3, 0, 3, 0);
+  grid.SetCols(5);
+  Send(msg::kMouseMove, msg::kMkLButton, 300, 100);
+  ExpectSelection(3, 0, 3, 0);
 }
 
 TEST_F(GridControlTest, ShiftClickExtendsFromTheCurrentCell) {

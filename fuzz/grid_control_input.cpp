@@ -1,0 +1,131 @@
+// Drives the grid control with arbitrary property changes and window messages
+// and checks that its state stays consistent.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "grid/window_messages.h"
+#include "platform/grid_control.h"
+
+namespace {
+
+using dorvane::GridControl;
+using dorvane::GridError;
+namespace msg = dorvane::msg;
+
+class Input {
+ public:
+  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool Empty() const { return pos_ >= size_; }
+  std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+  std::int32_t Small(std::int32_t limit) { return static_cast<std::int32_t>(Byte()) % limit; }
+  std::int32_t Signed16() { return static_cast<std::int16_t>(Byte() | Byte() << 8); }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t pos_ = 0;
+};
+
+void Check(bool condition, int line) {
+  if (condition) return;
+  std::fprintf(stderr, "inconsistent grid state, check at line %d\n", line);
+  std::abort();
+}
+#define CHECK(condition) Check((condition), __LINE__)
+
+void CheckConsistent(const GridControl& grid) {
+  const auto inside = [](std::int32_t value, std::int32_t count) {
+    return count == 0 ? value == 0 : value >= 0 && value < count;
+  };
+  CHECK(inside(grid.Row(), grid.Rows()) && inside(grid.RowSel(), grid.Rows()));
+  CHECK(inside(grid.Col(), grid.Cols()) && inside(grid.ColSel(), grid.Cols()));
+  CHECK(grid.TopRow() >= grid.FixedRows() && grid.TopRow() <= grid.MaxTopRow());
+  CHECK(grid.LeftCol() >= grid.FixedCols() && grid.LeftCol() <= grid.MaxLeftCol());
+  CHECK(grid.VerticalScrollPos() >= grid.VerticalScrollRange().min &&
+        grid.VerticalScrollPos() <= grid.VerticalScrollRange().max);
+  const std::int32_t fixed = grid.FixedRows();
+  const std::int32_t fixedBottom =
+      fixed > 0 ? grid.RowPos(fixed - 1) + grid.RowHeight(fixed - 1) : 0;
+  if (grid.TopRow() < grid.Rows()) CHECK(grid.RowPos(grid.TopRow()) == fixedBottom);
+  // Neighbours on the same side of the fixed line are one height apart.
+  for (std::int32_t row = 1; row < grid.Rows(); ++row)
+    if (row != fixed) CHECK(grid.RowPos(row) - grid.RowPos(row - 1) == grid.RowHeight(row - 1));
+}
+
+void Step(GridControl& grid, Input& in) {
+  switch (in.Small(12)) {
+    case 0:
+      grid.SetRows(in.Small(64));
+      break;
+    case 1:
+      grid.SetCols(in.Small(16));
+      break;
+    case 2:
+      grid.SetFixedRows(in.Small(3));
+      break;
+    case 3:
+      grid.SetFixedCols(in.Small(3));
+      break;
+    case 4:
+      grid.SetClientSize(in.Small(256) * 4, in.Small(256) * 4);
+      break;
+    case 5:
+      grid.SetRow(in.Small(64));
+      grid.SetCol(in.Small(16));
+      grid.SetRowSel(in.Small(64));
+      grid.SetColSel(in.Small(16));
+      break;
+    case 6:
+      grid.SetRowHeight(in.Small(64), in.Small(128) * 20 - 20);
+      grid.SetColWidth(in.Small(16), in.Small(128) * 40 - 40);
+      break;
+    case 7:
+      grid.SetTextMatrix(in.Small(64), in.Small(16), in.Small(3) == 0 ? u"" : u"1e3");
+      grid.SetSort(static_cast<std::int16_t>(in.Small(3)));
+      break;
+    case 8:
+      grid.SetAllowUserResizing(in.Small(4));
+      grid.SetRowHeightMin(in.Small(64) * 15);
+      break;
+    case 9: {
+      static constexpr std::uint32_t kMouse[] = {msg::kLButtonDown, msg::kMouseMove,
+                                                 msg::kLButtonUp, msg::kLButtonDblClk};
+      const std::uint32_t message = kMouse[in.Small(4)];
+      const std::uintptr_t keys = in.Byte();
+      grid.HandleMessage(message, keys, msg::MakePointParam(in.Signed16(), in.Signed16()));
+      break;
+    }
+    case 10:
+      grid.SetKeyModifiers({in.Small(2) == 1, in.Small(2) == 1});
+      grid.HandleMessage(msg::kKeyDown, static_cast<std::uintptr_t>(0x21 + in.Small(8)), 0);
+      break;
+    default: {
+      const std::uint32_t message = in.Small(2) == 0 ? msg::kVScroll : msg::kHScroll;
+      const std::uintptr_t code =
+          static_cast<std::uintptr_t>(in.Small(9)) | static_cast<std::uintptr_t>(in.Byte()) << 16;
+      grid.HandleMessage(message, code, 0);
+      grid.HandleMessage(msg::kMouseWheel, static_cast<std::uintptr_t>(in.Signed16()) << 16, 0);
+      break;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  GridControl grid;
+  Input in(data, size);
+  if (in.Small(2) == 1) grid.SetTwipsPerPixel(10 + in.Small(6), 10 + in.Small(6));
+  while (!in.Empty()) {
+    try {
+      Step(grid, in);
+    } catch (const GridError& error) {
+      CHECK(error.code() == dorvane::kGridErrorBadIndex ||
+            error.code() == dorvane::kGridErrorInvalidValue);
+    }
+    CheckConsistent(grid);
+  }
+  return 0;
+}
