@@ -15,6 +15,16 @@ bool IsEditorKey(std::uintptr_t key) {
   return key == msg::kVkReturn || (key >= msg::kVkLeft && key <= msg::kVkDown);
 }
 
+PixelPoint MousePoint(std::intptr_t lParam) {
+  return {msg::SignedLow(lParam), msg::SignedHigh(lParam)};
+}
+
+// Left and top inclusive, right and bottom exclusive.
+bool IsOnHandle(const PixelRect& handle, PixelPoint point) {
+  return point.x >= handle.left && point.x < handle.right && point.y >= handle.top &&
+         point.y < handle.bottom;
+}
+
 }  // namespace
 
 std::intptr_t GridEditor::GridWindowProc(std::uint32_t message, std::uintptr_t wParam,
@@ -174,11 +184,8 @@ void GridEditor::OnKey(std::uint32_t key) {
 }
 
 void GridEditor::OnMouseMove(std::uintptr_t wParam, std::intptr_t lParam) {
-  const PixelPoint point{msg::SignedLow(lParam), msg::SignedHigh(lParam)};
-  const PixelRect& h = fillHandleRect_;
-  const bool onHandle =
-      point.x >= h.left && point.x < h.right && point.y >= h.top && point.y < h.bottom;
-  if (onHandle && wParam != msg::kMkLButton) {
+  const PixelPoint point = MousePoint(lParam);
+  if (IsOnHandle(fillHandleRect_, point) && wParam != msg::kMkLButton) {
     view_->SetCursor(CursorKind::Cross);
     return;
   }
@@ -196,9 +203,7 @@ void GridEditor::OnLeftDown(std::uintptr_t wParam, std::intptr_t lParam) {
   buttonDown_ = true;
   view_->FocusGrid();
 
-  const PixelPoint point{msg::SignedLow(lParam), msg::SignedHigh(lParam)};
-  const PixelRect& h = fillHandleRect_;
-  if (point.x >= h.left && point.x < h.right && point.y >= h.top && point.y < h.bottom) {
+  if (IsOnHandle(fillHandleRect_, MousePoint(lParam))) {
     BeginFillDrag();
     return;
   }

@@ -45,6 +45,8 @@ void GridEditor::BeginFillDrag() {
     }
   }
   fillSteps_[0] = static_cast<float>(selBottom_);
+  // Losing the capture (another window activated) does not end the drag: only
+  // a left release that reaches the grid window does.
   view_->CaptureMouse();
 }
 
