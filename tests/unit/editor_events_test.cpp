@@ -125,14 +125,6 @@ TEST_F(EditorEvents, ArrowKeysMoveOneCellAndStopAtTheEdges) {
   }
 }
 
-TEST_F(EditorEvents, DownInTheLastRowAddsNoRow) {
-  control.SetTopRow(control.MaxTopRow());
-  Select(255, 1, 255, 1);
-  KeyDown(msg::kVkDown);
-  EXPECT_EQ(control.Row(), 255);
-  EXPECT_EQ(control.Rows(), 256);
-}
-
 struct ScrollCase {
   const char* name;
   std::int32_t windowWidth;
@@ -380,12 +372,6 @@ TEST_F(EditorEvents, EditWindowPassesEverythingButEnterToItsOwnProcedure) {
   EXPECT_EQ(view.editMessages[0].wParam, static_cast<std::uintptr_t>('A'));
   EXPECT_EQ(view.editMessages[0].lParam, 0x1E0001);
   EXPECT_EQ(control.Col(), 1) << "arrows inside the EDIT do not move the grid";
-}
-
-TEST_F(EditorEvents, OtherMessagesReachTheControlWithTheirResult) {
-  Send(msg::kVScroll, msg::kSbLineDown, 0);
-  EXPECT_EQ(control.TopRow(), 2);
-  EXPECT_EQ(ControlSaw(msg::kVScroll), 1u);
 }
 
 TEST(GridWindowBoundary, FailedControlAccessEndsTheMessageWithoutAnException) {

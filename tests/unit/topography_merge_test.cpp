@@ -47,7 +47,6 @@ class TopographyMerge : public GridWindowTest {
     std::ofstream(folder_ / name, std::ios::binary) << bytes;
   }
   std::u16string PathOf(const char* name) const { return FromUtf8((folder_ / name).string()); }
-  bool OutputExists() const { return fs::exists(folder_ / "out.dat"); }
   std::string ReadOutput() const {
     std::ifstream in(folder_ / "out.dat", std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -96,17 +95,6 @@ TEST_F(TopographyMerge, TypedAndFilledPointsFollowTheDataLines) {
                               "15.000  104.500\r\n"
                               "1\r\n"
                               "0\r\n0\r\n0\r\n0");
-}
-
-TEST_F(TopographyMerge, AnIncompleteFirstPointStopsTheJob) {
-  TypeIntoCell(1, 1, u"0");
-  TypeIntoCell(2, 1, u"5");
-  TypeIntoCell(2, 2, u"101.5");
-
-  EXPECT_EQ(RunMerge(), 0);
-  ASSERT_EQ(messages.Lines().size(), 1u);
-  EXPECT_EQ(messages.shown()[0].text, u"首电极地形数据无效");
-  EXPECT_FALSE(OutputExists());
 }
 
 TEST_F(TopographyMerge, TheTableReadsTheTitlesAndEmptyTextOutsideTheGrid) {
