@@ -28,11 +28,21 @@ std::int32_t TwipsPerPixel(std::int32_t dpi) {
   return std::max(kTwipsPerInch / (dpi > 0 ? dpi : kStandardDpi), 1);
 }
 
-std::u16string DecimalText(std::int32_t value) {
-  char digits[16];
-  const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::u16string(digits, end);
-}
+// "%d" of a value, in a buffer that lives as long as the view is used.
+class DecimalText {
+ public:
+  explicit DecimalText(std::int32_t value) {
+    char digits[sizeof units_];
+    char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    size_ = static_cast<std::size_t>(end - digits);
+    std::copy(digits, end, units_);
+  }
+  std::u16string_view view() const { return {units_, size_}; }
+
+ private:
+  char16_t units_[12];
+  std::size_t size_ = 0;
+};
 
 }  // namespace
 
@@ -138,7 +148,7 @@ int GridEditor::RenumberRows() {
   FlexGrid& grid = Grid();
   grid.SetColAlignment(0, kAlignCentre);
   const std::int32_t rows = grid.Rows();
-  for (std::int32_t row = 1; row < rows; ++row) grid.SetTextMatrix(row, 0, DecimalText(row));
+  for (std::int32_t row = 1; row < rows; ++row) grid.SetTextMatrix(row, 0, DecimalText(row).view());
   return 1;
 }
 
