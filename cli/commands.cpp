@@ -1,7 +1,9 @@
 #include "cli/commands.h"
 
 #include <exception>
+#include <memory>
 #include <new>
+#include <optional>
 
 #include "cli/console.h"
 #include "cli/console_message_boxes.h"
@@ -32,6 +34,14 @@ class NoTopography final : public TopographyTable {
   std::int32_t RowCount() const override { return 1; }
   std::u16string CellText(std::int32_t, std::int32_t) const override { return {}; }
 };
+
+// The reader splits lines only at CR LF; files from elsewhere often have LF alone.
+bool HasBareLineFeed(std::span<const std::uint8_t> content) {
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    if (content[i] == '\n' && (i == 0 || content[i - 1] != '\r')) return true;
+  }
+  return false;
+}
 
 std::string CheckLine(const std::u16string& path, std::int32_t count, const DataBlock& block) {
   std::string line = Utf16ToUtf8(path) + ": count=" + std::to_string(count);
@@ -69,31 +79,6 @@ MergeJob JobWithRows(MergeMode mode, const Arguments& arguments) {
   for (std::size_t i = 0; i < arguments.rows.size(); ++i) job.row(i) = arguments.rows[i];
   job.SetOutputPath(arguments.outputPath);
   return job;
-}
-
-int Dispatch(const Arguments& arguments) {
-  switch (arguments.command) {
-    case Command::Help:
-      PrintText(ConsoleStream::Output, UsageText());
-      return kExitWritten;
-    case Command::Check:
-      return RunCheck(arguments);
-    case Command::Merge:
-      return RunMerge(arguments);
-    case Command::Script2d:
-    case Command::Script3d:
-      return RunScript(arguments);
-  }
-  return kExitUsage;
-}
-
-}  // namespace
-
-bool HasBareLineFeed(std::span<const std::uint8_t> content) {
-  for (std::size_t i = 0; i < content.size(); ++i) {
-    if (content[i] == '\n' && (i == 0 || content[i - 1] != '\r')) return true;
-  }
-  return false;
 }
 
 int RunCheck(const Arguments& arguments) {
@@ -145,6 +130,24 @@ int RunScript(const Arguments& arguments) {
   WriteBatchScript(mode, job, files, messages, *codePage);
   return messages.successShown() ? kExitWritten : kExitNotWritten;
 }
+
+int Dispatch(const Arguments& arguments) {
+  switch (arguments.command) {
+    case Command::Help:
+      PrintText(ConsoleStream::Output, UsageText());
+      return kExitWritten;
+    case Command::Check:
+      return RunCheck(arguments);
+    case Command::Merge:
+      return RunMerge(arguments);
+    case Command::Script2d:
+    case Command::Script3d:
+      return RunScript(arguments);
+  }
+  return kExitUsage;
+}
+
+}  // namespace
 
 int RunCommandLine(std::span<const std::u16string> args) {
   if (args.empty()) return UsageError({});
