@@ -458,6 +458,15 @@ TEST_F(ClipboardCommandsTest, ClearWithoutUndoUsesTheSelectionAsLastRefreshed) {
   EXPECT_EQ(control.TextMatrix(2, 1), u"");
   EXPECT_EQ(control.TextMatrix(2, 2), u"b");
   EXPECT_TRUE(NothingRecorded());
+
+  // Fields left over from a larger grid clear only what is still there.
+  FillRow(9, 1, {u"a", u"b"});
+  Select(8, 1, 40, 2);
+  editor->RefreshSelection();
+  editor->SetRowCount(10);
+  EXPECT_EQ(editor->ClearSelection(false), 1);
+  EXPECT_EQ(control.TextMatrix(9, 1), u"");
+  EXPECT_EQ(control.TextMatrix(9, 2), u"");
 }
 
 TEST_F(ClipboardCommandsTest, CutCopiesThenClearsEvenWhenTheCopyFails) {
