@@ -104,30 +104,25 @@ TEST_F(RowOperations, CapacityQuestionNamesTheCapacity) {
   }
 }
 
-TEST_F(RowOperations, InsertAtCapacityDeclinedChangesNothing) {
-  Table(65536);
-  Select(10, 1, 12, 1);
-  const Texts before = Snapshot();
-  messages.AnswerNext(MessageAnswer::No);
+TEST_F(RowOperations, InsertAtCapacityOnlyEmptiesTheBlockAfterAYes) {
+  for (const MessageAnswer answer : {MessageAnswer::No, MessageAnswer::Yes}) {
+    const bool yes = answer == MessageAnswer::Yes;
+    SCOPED_TRACE(yes);
+    Table(65536);
+    Select(10, 1, 12, 1);
+    messages.Clear();
+    messages.AnswerNext(answer);
 
-  EXPECT_EQ(editor->InsertRows(true), 0);
+    EXPECT_EQ(editor->InsertRows(true), 0);
 
-  EXPECT_EQ(Snapshot(), before);
-  EXPECT_TRUE(Steps().empty());
-}
-
-TEST_F(RowOperations, InsertAtCapacityAcceptedOnlyEmptiesTheBlock) {
-  Table(65536);
-  Select(10, 1, 12, 1);
-  messages.AnswerNext(MessageAnswer::Yes);
-
-  EXPECT_EQ(editor->InsertRows(true), 0);
-
-  EXPECT_EQ(messages.shown().size(), 1u);
-  EXPECT_EQ(control.Rows(), 65536);
-  EXPECT_EQ(Column(1, 9, 13), (Texts{u"a9", u"", u"", u"", u"a13"}));
-  EXPECT_EQ(control.TextMatrix(65535, 1), u"a65535");
-  EXPECT_EQ(Steps().size(), 1u);
+    EXPECT_EQ(messages.shown().size(), 1u);
+    EXPECT_EQ(control.Rows(), 65536);
+    const Texts block = yes ? Empties(3) : TaggedRange(u'a', 10, 12);
+    EXPECT_EQ(Column(1, 10, 12), block);
+    EXPECT_EQ(Column(1, 13, 13), (Texts{u"a13"}));
+    EXPECT_EQ(control.TextMatrix(65535, 1), u"a65535");
+    EXPECT_EQ(Steps().size(), yes ? 1u : 0u);
+  }
 }
 
 TEST_F(RowOperations, InsertCutAtCapacityLosesWhatMovedIntoTheBlock) {
