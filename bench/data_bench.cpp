@@ -1,0 +1,242 @@
+// Reader throughput against counting lines with memchr, and the command-line
+// merge against cat over the same files (time and peak memory). Every figure is a
+// ratio to its baseline, measured in the same run.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/data_block.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// A RES2DINV file of dipole-dipole-like data lines, about `bytes` long.
+std::string SyntheticDataFile(std::size_t bytes, int seed) {
+  std::string text = "Synthetic line " + std::to_string(seed) + "\r\n1.00\r\n3\r\n";
+  const std::size_t countAt = text.size();
+  text += "0000000000\r\n1\r\n0\r\n";
+  std::int64_t lines = 0;
+  char line[96];
+  while (text.size() < bytes) {
+    const int length = std::snprintf(line, sizeof line, "%10.2f %8.2f %10.6f %14.6f\r\n",
+                                     0.5 * (lines % 4000), 1.0 + (lines / 4000) % 12,
+                                     1.0 + (lines % 7), 100.0 + (lines * 37 % 1000) * 0.013);
+    text.append(line, static_cast<std::size_t>(length));
+    ++lines;
+  }
+  const std::string count = std::to_string(lines);
+  text.replace(countAt, 10, count);
+  return text + "0\r\n0\r\n0\r\n0\r\n";
+}
+
+std::size_t CountLinesWithMemchr(const std::string& text) {
+  std::size_t lines = 0;
+  const char* p = text.data();
+  const char* end = p + text.size();
+  while ((p = static_cast<const char*>(std::memchr(p, '\n', end - p))) != nullptr) {
+    ++lines;
+    ++p;
+  }
+  return lines;
+}
+
+const std::string& ReaderInput() {
+  static const std::string text = SyntheticDataFile(64u << 20, 0);
+  return text;
+}
+
+double Seconds(Clock::duration d) {
+  return std::chrono::duration<double>(d).count();
+}
+
+void BM_LocateDataBlock(benchmark::State& state) {
+  const std::string& text = ReaderInput();
+  for (auto _ : state) {
+    dorvane::DataBlock block;
+    benchmark::DoNotOptimize(dorvane::LocateDataBlock(
+        reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), block));
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_LocateDataBlock)->Unit(benchmark::kMillisecond);
+
+void BM_CountLinesMemchr(benchmark::State& state) {
+  const std::string& text = ReaderInput();
+  for (auto _ : state) benchmark::DoNotOptimize(CountLinesWithMemchr(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_CountLinesMemchr)->Unit(benchmark::kMillisecond);
+
+// Both scans in every iteration; the reported time is the reader's.
+void BM_ReaderPerMemchr(benchmark::State& state) {
+  const std::string& text = ReaderInput();
+  double reader = 0, baseline = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    benchmark::DoNotOptimize(CountLinesWithMemchr(text));
+    const auto t1 = Clock::now();
+    dorvane::DataBlock block;
+    benchmark::DoNotOptimize(dorvane::LocateDataBlock(
+        reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), block));
+    const auto t2 = Clock::now();
+    baseline += Seconds(t1 - t0);
+    reader += Seconds(t2 - t1);
+    state.SetIterationTime(Seconds(t2 - t1));
+  }
+  state.counters["reader_time_per_memchr"] = reader / baseline;
+}
+BENCHMARK(BM_ReaderPerMemchr)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The inputs of the merge comparison, written once and removed at exit.
+class MergeInputs {
+ public:
+  // The tool takes at most 30 inputs: 30 files carry the 160 MiB of 40 files of 4 MiB.
+  static constexpr int kFiles = 30;
+  static constexpr std::size_t kTotalBytes = 160u << 20;
+
+  MergeInputs() {
+    std::string pattern = (fs::temp_directory_path() / "dorvane-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    folder_ = pattern;
+    for (int i = 0; i < kFiles; ++i) {
+      const fs::path path = folder_ / ("line" + std::to_string(i) + ".dat");
+      std::ofstream(path, std::ios::binary) << SyntheticDataFile(kTotalBytes / kFiles, i);
+      paths_.push_back(path.string());
+    }
+  }
+  ~MergeInputs() { fs::remove_all(folder_); }
+
+  const std::vector<std::string>& paths() const { return paths_; }
+  fs::path Output(const char* name) const { return folder_ / name; }
+
+ private:
+  fs::path folder_;
+  std::vector<std::string> paths_;
+};
+
+const MergeInputs& Inputs() {
+  static const MergeInputs inputs;
+  return inputs;
+}
+
+struct ChildRun {
+  double seconds = 0;
+  long maxRssKiB = 0;
+  int status = -1;
+};
+
+// Spawns argv with stdout sent to `stdoutPath` and waits for it.
+ChildRun SpawnAndWait(char* const* argv, const char* stdoutPath) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, stdoutPath,
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ChildRun run;
+  const auto start = Clock::now();
+  pid_t child = 0;
+  if (posix_spawn(&child, argv[0], &actions, nullptr, argv, environ) == 0) {
+    rusage usage{};
+    ::wait4(child, &run.status, 0, &usage);
+    run.maxRssKiB = usage.ru_maxrss;
+  }
+  run.seconds = Seconds(Clock::now() - start);
+  posix_spawn_file_actions_destroy(&actions);
+  return run;
+}
+
+constexpr std::string_view kMeasureFlag = "--measure-child";
+
+// A child's peak memory counts the memory of the process it was spawned from,
+// until it runs its own program. So the children are spawned from a fresh, small
+// copy of this program, which reports their status and peak to `report`:
+//   bench --measure-child REPORT STDOUT PROGRAM ARGS...
+int MeasureChild(char** argv) {
+  const ChildRun run = SpawnAndWait(argv + 2, argv[1]);
+  std::ofstream(argv[0]) << run.status << ' ' << run.maxRssKiB << '\n';
+  return 0;
+}
+
+ChildRun Run(const std::vector<std::string>& command, const std::string& stdoutPath,
+             const fs::path& report) {
+  std::vector<std::string> argv = {"/proc/self/exe", std::string(kMeasureFlag), report.string(),
+                                   stdoutPath};
+  argv.insert(argv.end(), command.begin(), command.end());
+  std::vector<char*> pointers;
+  for (std::string& arg : argv) pointers.push_back(arg.data());
+  pointers.push_back(nullptr);
+  ChildRun run = SpawnAndWait(pointers.data(), "/dev/null");
+  run.status = -1;
+  std::ifstream(report) >> run.status >> run.maxRssKiB;
+  return run;
+}
+
+std::vector<std::string> Command(std::vector<std::string> head,
+                                 const std::vector<std::string>& files) {
+  head.insert(head.end(), files.begin(), files.end());
+  return head;
+}
+
+void BM_MergeAgainstCat(benchmark::State& state) {
+  const MergeInputs& inputs = Inputs();
+  const std::string merged = inputs.Output("merged.dat").string();
+  const std::string catted = inputs.Output("cat.dat").string();
+  const auto merge = Command({DORVANE_CLI_PATH, "merge", "-o", merged}, inputs.paths());
+  const auto cat = Command({"/bin/cat"}, inputs.paths());
+  const fs::path report = inputs.Output("report.txt");
+
+  double mergeSeconds = 0, catSeconds = 0, catSyncSeconds = 0;
+  long mergeRss = 0, catRss = 0;
+  for (auto _ : state) {
+    const ChildRun catRun = Run(cat, catted, report);
+    // The tool makes its output durable before it replaces the old file; cat does not.
+    const ChildRun syncRun = Run({"/bin/sync", catted}, "/dev/null", report);
+    const ChildRun mergeRun = Run(merge, "/dev/null", report);
+    if (mergeRun.status != 0 || catRun.status != 0 || syncRun.status != 0) {
+      state.SkipWithError("a child failed");
+      break;
+    }
+    state.SetIterationTime(mergeRun.seconds);
+    mergeSeconds += mergeRun.seconds;
+    catSeconds += catRun.seconds;
+    catSyncSeconds += catRun.seconds + syncRun.seconds;
+    mergeRss = std::max(mergeRss, mergeRun.maxRssKiB);
+    catRss = std::max(catRss, catRun.maxRssKiB);
+  }
+  const double outputBytes = static_cast<double>(fs::file_size(merged));
+  state.counters["merge_time_per_cat"] = mergeSeconds / catSeconds;
+  state.counters["merge_time_per_cat_sync"] = mergeSeconds / catSyncSeconds;
+  state.counters["merge_peak_rss_per_output"] = mergeRss * 1024.0 / outputBytes;
+  state.counters["output_MiB"] = outputBytes / (1 << 20);
+  state.counters["cat_peak_rss_MiB"] = catRss / 1024.0;
+}
+BENCHMARK(BM_MergeAgainstCat)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc > 4 && argv[1] == kMeasureFlag) return MeasureChild(argv + 2);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
