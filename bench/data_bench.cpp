@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // A RES2DINV file of dipole-dipole-like data lines, about `bytes` long.
-std::string SyntheticDataFile(std::size_t bytes, int seed) {
+std::string SyntheticDataFile(std::size_t bytes, int seed, std::int64_t* lineCount = nullptr) {
   std::string text = "Synthetic line " + std::to_string(seed) + "\r\n1.00\r\n3\r\n";
   const std::size_t countAt = text.size();
   text += "0000000000\r\n1\r\n0\r\n";
@@ -46,6 +47,7 @@ std::string SyntheticDataFile(std::size_t bytes, int seed) {
   }
   const std::string count = std::to_string(lines);
   text.replace(countAt, 10, count);
+  if (lineCount != nullptr) *lineCount = lines;
   return text + "0\r\n0\r\n0\r\n0\r\n";
 }
 
@@ -120,19 +122,33 @@ class MergeInputs {
     folder_ = pattern;
     for (int i = 0; i < kFiles; ++i) {
       const fs::path path = folder_ / ("line" + std::to_string(i) + ".dat");
-      std::ofstream(path, std::ios::binary) << SyntheticDataFile(kTotalBytes / kFiles, i);
+      std::int64_t lines = 0;
+      std::ofstream(path, std::ios::binary) << SyntheticDataFile(kTotalBytes / kFiles, i, &lines);
+      totalLines_ += lines;
       paths_.push_back(path.string());
     }
   }
   ~MergeInputs() { fs::remove_all(folder_); }
 
   const std::vector<std::string>& paths() const { return paths_; }
+  std::int64_t totalLines() const { return totalLines_; }
   fs::path Output(const char* name) const { return folder_ / name; }
 
  private:
   fs::path folder_;
   std::vector<std::string> paths_;
+  std::int64_t totalLines_ = 0;
 };
+
+// The merged file must hold every data line as one block, or the timing means nothing.
+bool MergedAllLines(const fs::path& merged, std::int64_t lines) {
+  std::ifstream in(merged, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  dorvane::DataBlock block;
+  return text.ends_with("\r\n0\r\n0\r\n0\r\n0") &&
+         dorvane::LocateDataBlock(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
+                                  block) == lines;
+}
 
 const MergeInputs& Inputs() {
   static const MergeInputs inputs;
@@ -222,6 +238,7 @@ void BM_MergeAgainstCat(benchmark::State& state) {
     mergeRss = std::max(mergeRss, mergeRun.maxRssKiB);
     catRss = std::max(catRss, catRun.maxRssKiB);
   }
+  if (!MergedAllLines(merged, inputs.totalLines())) state.SkipWithError("wrong merge output");
   const double outputBytes = static_cast<double>(fs::file_size(merged));
   state.counters["merge_time_per_cat"] = mergeSeconds / catSeconds;
   state.counters["merge_time_per_cat_sync"] = mergeSeconds / catSyncSeconds;
