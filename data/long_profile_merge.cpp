@@ -118,16 +118,16 @@ std::optional<LineSpan> FindCountLine(std::span<const std::uint8_t> text, std::s
                                       std::int64_t firstCount) {
   std::optional<LineSpan> fourth;
   std::size_t start = 0;
-  for (int number = 1;; ++number) {
+  for (std::size_t number = 1;; ++number) {
     const std::optional<std::size_t> cr = FindCrLf(text, start);
     if (!cr) return fourth;
     const LineSpan line{start, *cr};
     if (number == 4) fourth = line;
-    const bool inHeader = line.end + 2 <= headerEnd;
-    if (number >= 4 && inHeader &&
-        HoldsOnlyTheCount(text.subspan(line.start, line.end - line.start), firstCount))
-      return line;
-    if (number >= 4 && !inHeader) return fourth;
+    if (number >= 4) {
+      if (line.end + 2 > headerEnd) return fourth;
+      if (HoldsOnlyTheCount(text.subspan(line.start, line.end - line.start), firstCount))
+        return line;
+    }
     start = line.end + 2;
   }
 }
