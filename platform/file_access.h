@@ -8,7 +8,22 @@
 
 #include "platform/message_boxes.h"
 
+#ifdef _WIN32
+#include <functional>
+#include <optional>
+
+struct HWND__;
+struct tagOFNW;
+#endif
+
 namespace dorvane {
+
+// The filter list of the program's file dialogs: (description, pattern) pairs,
+// double-NUL terminated; the first pair is selected when a dialog opens.
+inline constexpr char16_t kDataFileFilterText[] =
+    u"数据文件(*.dat)\0*.dat\0文本文件(*.txt)\0*.txt\0所有文件(*.*)\0*.*\0";
+inline constexpr std::u16string_view kDataFileFilters{
+    kDataFileFilterText, sizeof kDataFileFilterText / sizeof(char16_t)};
 
 // The one object through which the program reads and writes files. Reading maps
 // a whole file read-only; writing replaces a file in one piece. Every failure of
@@ -45,6 +60,23 @@ class FileAccess {
   void ReportSystemError();
 
   MessageBoxes& messages() { return messages_; }
+
+#ifdef _WIN32
+  // Runs a prepared GetOpenFileNameW / GetSaveFileNameW; tests answer it themselves.
+  using FileDialog = std::function<bool(tagOFNW&)>;
+
+  void SetOwnerWindow(HWND__* owner);
+  void SetFileDialogs(FileDialog open, FileDialog save);
+  // The chosen full path, or none when the user cancels (nothing is reported).
+  // Each dialog starts in the folder last chosen in it, with an empty name.
+  std::optional<std::u16string> ChooseOpenFile(std::u16string_view title,
+                                               std::u16string_view filters);
+  // Sets savePath to the chosen path; a cancel leaves savePath as it was.
+  std::optional<std::u16string> ChooseSaveFile(std::u16string_view title,
+                                               std::u16string_view filters);
+  // ChooseOpenFile, then OpenAndMap(path); null on cancel without a message.
+  const std::uint8_t* OpenAndMap(std::u16string_view title, std::u16string_view filters);
+#endif
 
  private:
   struct Platform;  // handles of the open file and its mapping

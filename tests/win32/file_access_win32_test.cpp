@@ -1,0 +1,138 @@
+#include <windows.h>
+
+#include <commdlg.h>
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "platform/file_access.h"
+#include "platform/win32/text.h"
+#include "win32_test_support.h"
+
+namespace dorvane::win32 {
+namespace {
+
+using testing::ReadFileBytes;
+using testing::RecordingMessageBoxes;
+using testing::ScratchFolder;
+using testing::U16;
+using testing::WriteFileBytes;
+
+std::vector<std::uint8_t> Bytes(std::string_view text) {
+  return {text.begin(), text.end()};
+}
+
+class FileAccessWin32 : public ::testing::Test {
+ protected:
+  void ExpectOneSystemMessage(DWORD error) {
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    const MessageRequest& shown = messages_.shown.front();
+    EXPECT_EQ(shown.text, SystemMessageText(error));
+    EXPECT_FALSE(shown.text.empty());
+    EXPECT_EQ(shown.caption, u"提示!");
+    EXPECT_EQ(shown.buttons, MessageButtons::Ok);
+    EXPECT_EQ(shown.icon, MessageIcon::Information);
+    EXPECT_EQ(shown.owner, MessageOwner::None);
+  }
+
+  ScratchFolder folder_;
+  RecordingMessageBoxes messages_;
+  FileAccess files_{messages_};
+};
+
+TEST_F(FileAccessWin32, MapsTheWholeFileUnderAChineseName) {
+  const std::string content("RES2D\0\xff\r\n12", 11);
+  WriteFileBytes(folder_ / L"测线一.dat", content);
+
+  const std::uint8_t* view = files_.OpenAndMap(U16(folder_ / L"测线一.dat"));
+
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(files_.Content().data(), view);
+  EXPECT_EQ(files_.FileSize(), content.size());
+  EXPECT_EQ(std::string(files_.Content().begin(), files_.Content().end()), content);
+  files_.Release();
+  files_.Release();
+  EXPECT_EQ(files_.FileSize(), FileAccess::kNoSize);
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(FileAccessWin32, RefusedOpensReportTheSystemTextAndHoldNothing) {
+  WriteFileBytes(folder_ / L"good.dat", "data");
+  WriteFileBytes(folder_ / L"empty.dat", "");
+  const struct {
+    const wchar_t* name;
+    DWORD error;
+  } cases[] = {
+      {L"missing.dat", ERROR_FILE_NOT_FOUND},
+      {L"no-folder\\x.dat", ERROR_PATH_NOT_FOUND},
+      {L"empty.dat", ERROR_FILE_INVALID},  // the mapping of an empty file
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.error);
+    messages_.shown.clear();
+    ASSERT_NE(files_.OpenAndMap(U16(folder_ / L"good.dat")), nullptr);
+
+    EXPECT_EQ(files_.OpenAndMap(U16(folder_ / c.name)), nullptr);
+
+    ExpectOneSystemMessage(c.error);
+    EXPECT_EQ(files_.FileSize(), FileAccess::kNoSize);
+    EXPECT_TRUE(files_.Content().empty());
+  }
+}
+
+TEST_F(FileAccessWin32, WriteReplacesTheFileAndLeavesNoTemporary) {
+  WriteFileBytes(folder_ / L"输出.dat", "an older and longer content");
+  files_.SetSavePath(U16(folder_ / L"输出.dat"));
+
+  EXPECT_EQ(files_.WriteWholeFile(Bytes("new\r\n")), 5u);
+
+  EXPECT_EQ(ReadFileBytes(folder_ / L"输出.dat"), "new\r\n");
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"输出.dat"});
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(FileAccessWin32, RefusedWritesLeaveWhatWasThere) {
+  std::filesystem::create_directory(folder_ / L"taken.dat");
+  std::filesystem::create_directory(folder_ / L"gone");
+  std::filesystem::remove(folder_ / L"gone");
+  const struct {
+    std::u16string path;
+    DWORD error;
+  } cases[] = {
+      {u"", ERROR_PATH_NOT_FOUND},
+      {U16(folder_ / L"gone" / L"out.dat"), ERROR_PATH_NOT_FOUND},
+      {U16(folder_ / L"taken.dat"), ERROR_ACCESS_DENIED},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.error);
+    messages_.shown.clear();
+    files_.SetSavePath(c.path);
+
+    EXPECT_EQ(files_.WriteWholeFile(Bytes("data")), 0u);
+
+    ExpectOneSystemMessage(c.error);
+    EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"taken.dat"});
+    EXPECT_TRUE(std::filesystem::is_directory(folder_ / L"taken.dat"));
+  }
+}
+
+TEST_F(FileAccessWin32, AFileOpenForWritingElsewhereKeepsItsContent) {
+  const auto out = folder_ / L"locked.dat";
+  WriteFileBytes(out, "the previous merge");
+  // Another program holds the file without sharing it.
+  const HANDLE holder = ::CreateFileW(out.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  files_.SetSavePath(U16(out));
+
+  EXPECT_EQ(files_.WriteWholeFile(Bytes("new")), 0u);
+
+  ::CloseHandle(holder);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].caption, u"提示!");
+  EXPECT_EQ(ReadFileBytes(out), "the previous merge");
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"locked.dat"});
+}
+
+}  // namespace
+}  // namespace dorvane::win32
