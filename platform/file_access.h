@@ -66,6 +66,7 @@ class FileAccess {
   using FileDialog = std::function<bool(tagOFNW&)>;
 
   void SetOwnerWindow(HWND__* owner);
+  // Empty functions stand for the system's dialogs.
   void SetFileDialogs(FileDialog open, FileDialog save);
   // The chosen full path, or none when the user cancels (nothing is reported).
   // Each dialog starts in the folder last chosen in it, with an empty name.

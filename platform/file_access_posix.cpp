@@ -198,9 +198,11 @@ std::uint64_t FileAccess::WriteWholeFile(std::span<const std::uint8_t> bytes) {
     return fail(error);
   }
   struct stat existing {};
-  if (::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
-      ::fchmod(temp.get(), existing.st_mode & 07777) != 0)
-    return fail(errno);
+  if (::stat(destination.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+    // Keeping the owner needs privileges; without them the writer owns the file.
+    [[maybe_unused]] const int kept = ::fchown(temp.get(), existing.st_uid, existing.st_gid);
+    if (::fchmod(temp.get(), existing.st_mode & 07777) != 0) return fail(errno);
+  }
   if (!WriteAll(temp.get(), bytes)) return fail(errno);
   if (::fsync(temp.get()) != 0) return fail(errno);
   if (!temp.Close()) return fail(errno);

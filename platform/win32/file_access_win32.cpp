@@ -104,8 +104,8 @@ struct FileAccess::Platform {
   HWND owner = nullptr;
   std::wstring openFolder;
   std::wstring saveFolder;
-  FileDialog openDialog = [](OPENFILENAMEW& dialog) { return RunOpenDialog(dialog); };
-  FileDialog saveDialog = [](OPENFILENAMEW& dialog) { return RunSaveDialog(dialog); };
+  FileDialog openDialog = RunOpenDialog;
+  FileDialog saveDialog = RunSaveDialog;
 };
 
 FileAccess::FileAccess(MessageBoxes& messages)
@@ -207,8 +207,8 @@ void FileAccess::SetOwnerWindow(HWND owner) {
 }
 
 void FileAccess::SetFileDialogs(FileDialog open, FileDialog save) {
-  platform_->openDialog = std::move(open);
-  platform_->saveDialog = std::move(save);
+  platform_->openDialog = open ? std::move(open) : FileDialog(RunOpenDialog);
+  platform_->saveDialog = save ? std::move(save) : FileDialog(RunSaveDialog);
 }
 
 std::optional<std::u16string> FileAccess::ChooseOpenFile(std::u16string_view title,

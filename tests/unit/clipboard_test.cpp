@@ -20,17 +20,8 @@ TEST(MemoryClipboard, ReplacingDropsEveryOtherFormat) {
   EXPECT_FALSE(clipboard.IsFormatAvailable(kClipboardUnicodeText));
   EXPECT_EQ(clipboard.GetBlock(kClipboardSylk), sylk);
   EXPECT_EQ(clipboard.GetBlock(kClipboardText), std::nullopt);
-}
-
-TEST(MemoryClipboard, HoldsOneBlockPerFormat) {
-  MemoryClipboard clipboard;
-  clipboard.AddBlock(kClipboardSylk, Block{1});
-  clipboard.AddBlock(kClipboardUnicodeText, Block{2, 0});
-  clipboard.AddBlock(kClipboardSylk, Block{3, 0});
-  EXPECT_EQ(clipboard.GetBlock(kClipboardSylk), (Block{3, 0}));
-  EXPECT_EQ(clipboard.GetBlock(kClipboardUnicodeText), (Block{2, 0}));
-  clipboard.Clear();
-  EXPECT_FALSE(clipboard.IsFormatAvailable(kClipboardSylk));
+  clipboard.AddBlock(kClipboardUnicodeText, Block{'b', 0, 0, 0});
+  EXPECT_EQ(clipboard.GetBlock(kClipboardSylk), sylk);
 }
 
 }  // namespace

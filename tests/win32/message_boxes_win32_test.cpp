@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <future>
+#include <utility>
 
 #include "platform/win32/text.h"
 #include "win32_test_support.h"
@@ -36,9 +36,10 @@ TEST(MessageBoxStyle, FollowsButtonsIconAndDefault) {
 
 // What the real message box showed, read from its window by another thread.
 struct SeenBox {
+  bool found = false;
   HWND owner = nullptr;
   std::wstring text;
-  bool hasYes = false, hasNo = false, hasOk = false;
+  std::wstring buttons;  // "O", "Y", "N" for each button present
   int defaultButton = 0;
 };
 
@@ -52,75 +53,79 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM seen) {
 }
 
 // Waits for the box with `caption`, records it and presses `button`.
-std::thread AnswerBox(std::wstring caption, int button, SeenBox& seen, std::atomic<bool>& found) {
-  return std::thread([caption = std::move(caption), button, &seen, &found] {
-    for (int attempt = 0; attempt < 500 && !found; ++attempt) {
-      const HWND box = ::FindWindowW(L"#32770", caption.c_str());
-      if (box == nullptr || !::IsWindowVisible(box)) {
-        ::Sleep(20);
-        continue;
-      }
-      seen.owner = ::GetWindow(box, GW_OWNER);
-      ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&seen));
-      seen.hasYes = ::GetDlgItem(box, IDYES) != nullptr;
-      seen.hasNo = ::GetDlgItem(box, IDNO) != nullptr;
-      seen.hasOk = ::GetDlgItem(box, IDOK) != nullptr;
-      for (int id : {IDOK, IDYES, IDNO}) {
-        const HWND button = ::GetDlgItem(box, id);
-        if (button != nullptr && (::GetWindowLongW(button, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON)
-          seen.defaultButton = id;
-      }
-      found = true;
-      ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+SeenBox AnswerBox(const std::wstring& caption, int button) {
+  SeenBox seen;
+  for (int attempt = 0; attempt < 500 && !seen.found; ++attempt) {
+    const HWND box = ::FindWindowW(L"#32770", caption.c_str());
+    if (box == nullptr || !::IsWindowVisible(box)) {
+      ::Sleep(20);
+      continue;
     }
-  });
+    seen.found = true;
+    seen.owner = ::GetWindow(box, GW_OWNER);
+    ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&seen));
+    for (const auto& [id, letter] : {std::pair{IDOK, L'O'}, {IDYES, L'Y'}, {IDNO, L'N'}}) {
+      const HWND control = ::GetDlgItem(box, id);
+      if (control == nullptr) continue;
+      seen.buttons += letter;
+      if ((::GetWindowLongW(control, GWL_STYLE) & 0xF) == BS_DEFPUSHBUTTON) seen.defaultButton = id;
+    }
+    ::PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(box, button)));
+  }
+  return seen;
 }
 
-TEST(Win32MessageBoxes, AQuestionIsOwnedByItsRoleAndAnswered) {
+TEST(Win32MessageBoxes, ShowsTheRealBoxForItsOwnerRole) {
+  HiddenWindow mainDialog;
   HiddenWindow grid;
   Win32MessageBoxes boxes;
+  boxes.SetOwner(MessageOwner::MainDialog, mainDialog.get());
   boxes.SetOwner(MessageOwner::Grid, grid.get());
-  MessageRequest request{u"确实要删除选中的行吗?", u"警告", MessageButtons::YesNo,
-                         MessageIcon::Stop,        true,    MessageOwner::Grid};
-  SeenBox seen;
-  std::atomic<bool> found = false;
-  std::thread answerer = AnswerBox(L"警告", IDYES, seen, found);
+  const struct {
+    MessageRequest request;
+    int press;
+    MessageAnswer answer;
+    HWND owner;
+    std::wstring buttons;
+    int defaultButton;
+  } cases[] = {
+      {{u"确实要删除选中的行吗?", u"警告", MessageButtons::YesNo, MessageIcon::Stop, true,
+        MessageOwner::Grid},
+       IDYES,
+       MessageAnswer::Yes,
+       grid.get(),
+       L"YN",
+       IDNO},
+      {{u"要覆盖吗?", u"提示", MessageButtons::YesNo, MessageIcon::None, false,
+        MessageOwner::MainDialog},
+       IDNO,
+       MessageAnswer::No,
+       mainDialog.get(),
+       L"YN",
+       IDYES},
+      {{SystemMessageText(ERROR_FILE_NOT_FOUND), u"提示!", MessageButtons::Ok,
+        MessageIcon::Information, false, MessageOwner::None},
+       IDOK,
+       MessageAnswer::Ok,
+       nullptr,
+       L"O",
+       IDOK},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.press);
+    std::future<SeenBox> seen =
+        std::async(std::launch::async, AnswerBox, Wide(c.request.caption), c.press);
 
-  const MessageAnswer answer = boxes.Show(request);
-  answerer.join();
+    EXPECT_EQ(boxes.Show(c.request), c.answer);
 
-  ASSERT_TRUE(found);
-  EXPECT_EQ(answer, MessageAnswer::Yes);
-  EXPECT_EQ(seen.owner, grid.get());
-  EXPECT_EQ(seen.text, L"确实要删除选中的行吗?");
-  EXPECT_TRUE(seen.hasYes && seen.hasNo);
-  EXPECT_FALSE(seen.hasOk);
-  EXPECT_EQ(seen.defaultButton, IDNO);
-}
-
-TEST(Win32MessageBoxes, ANoticeWithoutOwnerHasOnlyOk) {
-  HiddenWindow dialog;
-  Win32MessageBoxes boxes;
-  boxes.SetOwner(MessageOwner::MainDialog, dialog.get());
-  MessageRequest request{SystemMessageText(ERROR_FILE_NOT_FOUND),
-                         u"提示!",
-                         MessageButtons::Ok,
-                         MessageIcon::Information,
-                         false,
-                         MessageOwner::None};
-  SeenBox seen;
-  std::atomic<bool> found = false;
-  std::thread answerer = AnswerBox(L"提示!", IDOK, seen, found);
-
-  EXPECT_EQ(boxes.Show(request), MessageAnswer::Ok);
-  answerer.join();
-
-  ASSERT_TRUE(found);
-  EXPECT_EQ(seen.owner, nullptr);
-  EXPECT_EQ(seen.text, Wide(request.text));
-  EXPECT_TRUE(seen.hasOk);
-  EXPECT_FALSE(seen.hasYes);
+    const SeenBox box = seen.get();
+    ASSERT_TRUE(box.found);
+    EXPECT_EQ(box.owner, c.owner);
+    EXPECT_EQ(box.text, Wide(c.request.text));
+    EXPECT_EQ(box.buttons, c.buttons);
+    EXPECT_EQ(box.defaultButton, c.defaultButton);
+  }
 }
 
 }  // namespace
