@@ -1,7 +1,7 @@
 # Everything goes through CMake presets; these targets are the front door.
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-FUZZ_SECONDS ?= 30
+FUZZ_SECONDS ?= 60
 
 .PHONY: setup native asan windows cli exe run test test-native test-asan test-windows \
         fuzz fuzz-run bench format clean
