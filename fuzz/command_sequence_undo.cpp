@@ -166,7 +166,7 @@ struct Session {
 
   FuzzedDataProvider& input;
   GridControl control;
-  QuietView view;
+  HeadlessEditorView view;
   MemoryClipboard clipboard;
   std::unique_ptr<CodePage> codePage = MakeCodePage("CP936");
   ScriptedAnswers messages{input};

@@ -9,45 +9,13 @@
 #include <vector>
 
 #include "grid/grid_editor.h"
+#include "grid/headless_editor_view.h"
 #include "platform/clipboard.h"
 #include "platform/code_page.h"
 #include "platform/grid_control.h"
 #include "platform/message_boxes.h"
 
 namespace dorvane::fuzz {
-
-// A window that does nothing: pasting needs none of it.
-class QuietView : public EditorView {
- public:
-  std::intptr_t CallGridProc(std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
-  std::intptr_t SendToGrid(std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
-  std::intptr_t CallEditProc(std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
-  void InvalidateGrid() override {}
-  void ValidateGrid() override {}
-  PixelSize GridWindowSize() const override { return {400, 300}; }
-  PixelRect GridClientRect() const override { return {0, 0, 400, 300}; }
-  PixelPoint ScreenDpi() const override { return {96, 96}; }
-  void FocusGrid() override {}
-  void MoveEditBox(const PixelRect&) override {}
-  void ShowEditBox(bool) override {}
-  void FocusEditBox() override {}
-  void SelectAllEditText() override {}
-  void UpdateEditBox() override {}
-  void SetEditText(std::u16string_view) override {}
-  std::u16string EditText(std::size_t) const override { return {}; }
-  void DrawPolyline(std::span<const PixelPoint>, PenKind) override {}
-  void SetCursor(CursorKind) override {}
-  void CaptureMouse() override {}
-  void ReleaseMouse() override {}
-  void VerticalScrollRange(std::int32_t& min, std::int32_t& max) const override { min = max = 0; }
-  std::int32_t VerticalScrollPos() const override { return 0; }
-  void FreezeRedraw(bool) override {}
-  void CreatePopupMenu(std::span<const PopupMenuItem>) override {}
-  void EnableMenuItem(std::uint32_t, bool) override {}
-  PixelPoint ClientToScreen(PixelPoint point) const override { return point; }
-  PixelPoint CursorScreenPos() const override { return {}; }
-  void TrackPopupMenu(PixelPoint) override {}
-};
 
 class NoMessages : public MessageBoxes {
  public:
@@ -64,7 +32,7 @@ struct PasteHarness {
   static constexpr std::size_t kHeader = 6;
 
   GridControl control;
-  QuietView view;
+  HeadlessEditorView view;
   MemoryClipboard clipboard;
   std::unique_ptr<CodePage> codePage = MakeCodePage("CP936");
   NoMessages messages;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/message_boxes.h"
+#include "platform/utf8.h"
 
 namespace dorvane::testing {
 
@@ -25,7 +26,11 @@ class ScriptedMessageBoxes : public MessageBoxes {
   std::vector<MessageRequest> shown_;
 };
 
-std::string ToUtf8(std::u16string_view text);
-std::u16string FromUtf8(std::string_view text);
+inline std::string ToUtf8(std::u16string_view text) {
+  return Utf16ToUtf8(text);
+}
+inline std::u16string FromUtf8(std::string_view text) {
+  return Utf8ToUtf16(text);
+}
 
 }  // namespace dorvane::testing

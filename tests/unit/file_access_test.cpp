@@ -1,8 +1,6 @@
 #include "platform/file_access.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "support/scripted_message_boxes.h"
 
 namespace dorvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FileSizeLimit;
 using testing::FromUtf8;
 using testing::ScriptedMessageBoxes;
 
@@ -196,26 +196,6 @@ TEST_F(FileAccessTest, RefusedWritesReportTheSystemTextAndLeaveNoTrace) {
     EXPECT_TRUE(fs::is_directory(folder_ / "taken.dat"));
   }
 }
-
-// A file-size limit makes the write itself fail halfway, as a full disk would.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_;
-};
 
 TEST_F(FileAccessTest, AWriteThatFailsHalfwayLeavesTheOldFile) {
   const fs::path out = folder_ / "out.dat";

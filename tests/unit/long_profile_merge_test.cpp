@@ -1,8 +1,6 @@
 #include "data/long_profile_merge.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <array>
@@ -12,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "support/file_size_limit.h"
 #include "support/scripted_message_boxes.h"
 
 namespace dorvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FileSizeLimit;
 using testing::FromUtf8;
 using testing::ScriptedMessageBoxes;
 using Lines = std::vector<std::string>;
@@ -238,26 +238,6 @@ TEST_F(MergeTest, EmptyOutputPathReportsTheSystemErrorThenTheMergeFailure) {
   EXPECT_EQ(messages_.Lines(), (Lines{"提示!: " + std::string(std::strerror(ENOENT)),
                                       "错误: 文件合并失败，请检查输出文件名"}));
 }
-
-// A file-size limit makes the write fail halfway, as a full disk would.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &saved_);
-    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limited = saved_;
-    limited.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limited);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &saved_);
-    ::signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit saved_{};
-  sighandler_t previousHandler_;
-};
 
 TEST_F(MergeTest, FailedWriteKeepsThePreviousOutput) {
   SetInputs({Input("a.dat", kFirst), Input("b.dat", kSecond)});
