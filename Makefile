@@ -1,5 +1,6 @@
 # Everything goes through CMake presets; these targets are the front door.
 SHELL := /bin/bash
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 

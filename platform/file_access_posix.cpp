@@ -139,6 +139,13 @@ const std::uint8_t* FileAccess::OpenAndMap(std::u16string_view path) {
     return nullptr;
   };
 
+  // The whole file is read at once: mapping its pages in one call spares a page
+  // fault per page of the scan.
+#ifdef MAP_POPULATE
+  constexpr int kPopulate = MAP_POPULATE;
+#else
+  constexpr int kPopulate = 0;
+#endif
   // O_NONBLOCK keeps a FIFO from stalling the open; it changes nothing for files.
   platform_->file.Reset(::open(nativePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!platform_->file) return fail(errno);
@@ -149,8 +156,8 @@ const std::uint8_t* FileAccess::OpenAndMap(std::u16string_view path) {
   // mmap refuses a length of 0 with EINVAL; say so without asking it.
   if (size == 0) return fail(EINVAL);
   if (size > SIZE_MAX) return fail(EFBIG);
-  void* mapping = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE,
-                         platform_->file.get(), 0);
+  void* mapping = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ,
+                         MAP_PRIVATE | kPopulate, platform_->file.get(), 0);
   if (mapping == MAP_FAILED) return fail(errno);
   platform_->mapping = mapping;
   platform_->size = size;
