@@ -52,6 +52,22 @@ std::wstring FiltersWithTerminator(std::u16string_view filters) {
   return list;
 }
 
+// What both file dialogs share: owner, filters (first pair selected), the file-name
+// buffer (opened empty) and the remembered folder to start in.
+OPENFILENAMEW DialogRequest(HWND owner, const std::wstring& filters, const std::wstring& title,
+                            std::wstring& buffer, const std::wstring& folder) {
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filters.c_str();
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  dialog.lpstrTitle = title.c_str();
+  return dialog;
+}
+
 bool RunOpenDialog(OPENFILENAMEW& dialog) {
   return ::GetOpenFileNameW(&dialog) != FALSE;
 }
@@ -217,15 +233,8 @@ std::optional<std::u16string> FileAccess::ChooseOpenFile(std::u16string_view tit
   const std::wstring filterList = FiltersWithTerminator(filters);
   const std::wstring caption = win32::Wide(title);
   std::wstring buffer(kOpenResultCapacity, L'\0');
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = platform_->owner;
-  dialog.lpstrFilter = filterList.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = kOpenResultCapacity;
-  dialog.lpstrInitialDir = platform_->openFolder.empty() ? nullptr : platform_->openFolder.c_str();
-  dialog.lpstrTitle = caption.c_str();
+  OPENFILENAMEW dialog =
+      DialogRequest(platform_->owner, filterList, caption, buffer, platform_->openFolder);
   dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
   // The dialog writes only its own buffer, so a cancel changes nothing here.
   if (!platform_->openDialog(dialog)) return std::nullopt;
@@ -241,15 +250,8 @@ std::optional<std::u16string> FileAccess::ChooseSaveFile(std::u16string_view tit
   const std::wstring filterList = FiltersWithTerminator(filters);
   const std::wstring caption = win32::Wide(title);
   std::wstring buffer(kSavePathCapacity, L'\0');
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = platform_->owner;
-  dialog.lpstrFilter = filterList.c_str();
-  dialog.nFilterIndex = 1;
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = kSavePathCapacity;
-  dialog.lpstrInitialDir = platform_->saveFolder.empty() ? nullptr : platform_->saveFolder.c_str();
-  dialog.lpstrTitle = caption.c_str();
+  OPENFILENAMEW dialog =
+      DialogRequest(platform_->owner, filterList, caption, buffer, platform_->saveFolder);
   dialog.lpstrDefExt = L"TXT";
   dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
   if (!platform_->saveDialog(dialog)) return std::nullopt;
