@@ -57,6 +57,20 @@ class ClipboardCommandsTest : public testing::EditorFixture {
       expected[static_cast<std::size_t>(cell.first * control.Cols() + cell.second)] = text;
     EXPECT_EQ(Snapshot(), expected);
   }
+
+  // A paste anchored at (r0, c0): the grid equals `before` but for `cells`
+  // (relative to the anchor), and one block-change step covers `region`
+  // (relative too).
+  void ExpectPastedAt(std::int32_t r0, std::int32_t c0, const std::vector<std::u16string>& before,
+                      const std::map<Cell, std::u16string>& cells, const CellRegion& region) {
+    std::map<Cell, std::u16string> absolute;
+    for (const auto& [cell, text] : cells) absolute[{r0 + cell.first, c0 + cell.second}] = text;
+    ExpectOnlyChanged(before, absolute);
+    ASSERT_NE(LastStep(), nullptr);
+    EXPECT_EQ(LastStep()->kind, StepKind::BlockChange);
+    EXPECT_EQ(LastStep()->region, (CellRegion{r0 + region.firstRow, r0 + region.lastRow,
+                                              c0 + region.firstCol, c0 + region.lastCol}));
+  }
 };
 
 // --- copy -------------------------------------------------------------------
@@ -208,13 +222,8 @@ TEST_F(ClipboardCommandsTest, PastedTextIsSplitIntoLinesAndCells) {
     OfferText(c.text);
     Select(r0, c0, r0, c0);
     EXPECT_EQ(editor->PasteClipboard(), 1);
-    std::map<Cell, std::u16string> absolute;
-    for (const auto& [cell, text] : c.cells) absolute[{r0 + cell.first, c0 + cell.second}] = text;
-    ExpectOnlyChanged(before, absolute);
+    ExpectPastedAt(r0, c0, before, c.cells, c.region);
     ASSERT_NE(LastStep(), nullptr);
-    EXPECT_EQ(LastStep()->kind, StepKind::BlockChange);
-    EXPECT_EQ(LastStep()->region, (CellRegion{r0 + c.region.firstRow, r0 + c.region.lastRow,
-                                              c0 + c.region.firstCol, c0 + c.region.lastCol}));
     ASSERT_TRUE(LastStep()->before.has_value());
   }
 }
@@ -381,13 +390,7 @@ TEST_F(ClipboardCommandsTest, SylkPasteTakesCellsInRecordOrder) {
     OfferSylk(c.block);
     Select(r0, c0, r0, c0);
     EXPECT_EQ(editor->PasteSylk(), 1);
-    std::map<Cell, std::u16string> absolute;
-    for (const auto& [cell, text] : c.cells) absolute[{r0 + cell.first, c0 + cell.second}] = text;
-    ExpectOnlyChanged(before, absolute);
-    ASSERT_NE(LastStep(), nullptr);
-    EXPECT_EQ(LastStep()->kind, StepKind::BlockChange);
-    EXPECT_EQ(LastStep()->region, (CellRegion{r0 + c.region.firstRow, r0 + c.region.lastRow,
-                                              c0 + c.region.firstCol, c0 + c.region.lastCol}));
+    ExpectPastedAt(r0, c0, before, c.cells, c.region);
   }
 }
 
