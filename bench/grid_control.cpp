@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "platform/grid_control.h"
+#include "gridcontrol/grid_control.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 
 #include "grid/grid_editor.h"
 #include "grid/headless_editor_view.h"
+#include "gridcontrol/grid_control.h"
 #include "platform/clipboard.h"
 #include "platform/code_page.h"
-#include "platform/grid_control.h"
 #include "platform/message_boxes.h"
 
 namespace dorvane::fuzz {

@@ -2,7 +2,7 @@
 #include <exception>
 
 #include "grid/grid_editor.h"
-#include "grid/window_messages.h"
+#include "platform/window_messages.h"
 
 namespace dorvane {
 

@@ -10,9 +10,9 @@
 #include "grid/edit_history.h"
 #include "grid/editor_view.h"
 #include "grid/geometry.h"
+#include "gridcontrol/flex_grid.h"
 #include "platform/clipboard.h"
 #include "platform/code_page.h"
-#include "platform/flex_grid.h"
 #include "platform/message_boxes.h"
 
 namespace dorvane {

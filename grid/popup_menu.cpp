@@ -1,7 +1,7 @@
 #include <array>
 
 #include "grid/grid_editor.h"
-#include "grid/window_messages.h"
+#include "platform/window_messages.h"
 
 namespace dorvane {
 

@@ -9,9 +9,9 @@
 
 #include "fake_editor_view.h"
 #include "grid/grid_editor.h"
+#include "gridcontrol/grid_control.h"
 #include "platform/clipboard.h"
 #include "platform/code_page.h"
-#include "platform/grid_control.h"
 #include "scripted_message_boxes.h"
 
 namespace dorvane::testing {

@@ -6,7 +6,7 @@
 
 #include "grid/editor_view.h"
 #include "grid/grid_editor.h"
-#include "platform/grid_control.h"
+#include "gridcontrol/grid_control.h"
 
 namespace dorvane::testing {
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "editor_fixture.h"
-#include "grid/window_messages.h"
+#include "platform/window_messages.h"
 
 namespace dorvane::testing {
 

@@ -1,4 +1,4 @@
-#include "platform/grid_axis.h"
+#include "gridcontrol/grid_axis.h"
 
 #include <algorithm>
 #include <bit>

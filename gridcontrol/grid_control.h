@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/flex_grid.h"
-#include "platform/grid_axis.h"
+#include "gridcontrol/flex_grid.h"
+#include "gridcontrol/grid_axis.h"
 
 namespace dorvane {
 

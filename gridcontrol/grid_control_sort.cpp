@@ -6,7 +6,7 @@
 #include <numeric>
 #include <optional>
 
-#include "platform/grid_control.h"
+#include "gridcontrol/grid_control.h"
 
 namespace dorvane {
 

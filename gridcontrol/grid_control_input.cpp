@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "grid/window_messages.h"
-#include "platform/grid_control.h"
+#include "gridcontrol/grid_control.h"
+#include "platform/window_messages.h"
 
 namespace dorvane {
 

@@ -1,4 +1,4 @@
-#include "platform/grid_control.h"
+#include "gridcontrol/grid_control.h"
 
 #include <algorithm>
 #include <limits>
