@@ -1,0 +1,441 @@
+#include "app/win32/main_dialog.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialog_job.h"
+#include "app/mode_visibility.h"
+#include "app/row_table.h"
+#include "app/win32/about_box.h"
+#include "app/win32/path_tooltips.h"
+#include "app/win32/row_controls.h"
+#include "app/win32/topography_grid.h"
+#include "platform/code_page.h"
+#include "platform/win32/text.h"
+#include "resources/resource.h"
+
+namespace dorvane::win32 {
+namespace {
+
+constexpr wchar_t kCaption[] = L"Dorvane1.1";
+constexpr std::u16string_view kOpenTitle = u"打开res2dinv格式数据文件";
+constexpr std::u16string_view kSaveTitle = u"输入保存的res2dinv格式数据文件";
+
+// A control's text as the job reads it: at most 1023 units.
+std::u16string ControlText(HWND control) {
+  std::array<wchar_t, MergeJob::kMaxTextUnits + 1> buffer{};
+  const int length = ::GetWindowTextW(control, buffer.data(), static_cast<int>(buffer.size()));
+  return FromWide(std::wstring_view(buffer.data(), length > 0 ? length : 0));
+}
+
+app::PixelRect ToPixelRect(const RECT& rect) {
+  return {rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top};
+}
+
+app::PixelRect WorkAreaOf(HWND window) {
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  return ToPixelRect(monitor.rcWork);
+}
+
+class MainDialog {
+ public:
+  MainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files)
+      : instance_(instance),
+        messages_(messages),
+        files_(files),
+        codePage_(MakeCodePage({})),
+        grid_(messages) {}
+
+  INT_PTR Run() {
+    return ::DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_MAIN), nullptr, DialogProc,
+                             reinterpret_cast<LPARAM>(this));
+  }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+  BOOL OnInitDialog();
+  bool OnCommand(int id, int code);
+  bool OnNotify(NMHDR& header);
+  void OnClose(WPARAM wParam);
+  void OnDropFiles(HDROP drop);
+
+  void SetIcons();
+  void HostGrid();
+  void MeasureRoom();
+  void ApplyModeVisibility();
+  void AddFileRow();
+  void DeleteFileRow();
+  void BrowseInputFile(std::size_t row);
+  bool PutInputFile(std::size_t row, const std::u16string& path);
+  void ChooseOutputFile();
+  void RunJob();
+  void OnRowCommand(const app::RowTable::Slot& slot, int code);
+
+  HWND Item(int id) const { return ::GetDlgItem(dialog_, id); }
+  HWND RowItem(std::size_t row, std::size_t position) const {
+    return Item(rows_->row(row).controlIds[position]);
+  }
+  bool IsChecked(int id) const { return ::IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+  app::DialogControlState ReadControls() const;
+  std::optional<std::size_t> FirstEmptyRowFrom(std::size_t row) const;
+  void KeepOnScreen(const app::PixelRect& window);
+
+  HINSTANCE instance_;
+  Win32MessageBoxes& messages_;
+  FileAccess& files_;
+  std::unique_ptr<CodePage> codePage_;
+  TopographyGrid grid_;
+  bool gridHosted_ = false;
+  PathTooltips tooltips_;
+  HWND dialog_ = nullptr;
+  std::optional<app::RowTable> rows_;
+  app::ScreenRoom room_;
+  MergeMode mode_ = MergeMode::LongProfileMerge;
+};
+
+INT_PTR CALLBACK MainDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    reinterpret_cast<MainDialog*>(lParam)->dialog_ = dialog;
+  }
+  auto* self = reinterpret_cast<MainDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+  if (self == nullptr) return FALSE;
+  // Nothing may unwind through the system's dialog code.
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (...) {
+    return FALSE;
+  }
+}
+
+INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return OnInitDialog();
+    case WM_COMMAND:
+      return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_NOTIFY:
+      return OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wParam));
+      return TRUE;
+    case WM_CLOSE:
+      OnClose(wParam);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+BOOL MainDialog::OnInitDialog() {
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_WIN95_CLASSES};
+  ::InitCommonControlsEx(&controls);
+  ::SetWindowTextW(dialog_, kCaption);
+  SetIcons();
+  messages_.SetOwner(MessageOwner::MainDialog, dialog_);
+  files_.SetOwnerWindow(dialog_);
+
+  HostGrid();
+  ::ShowWindow(Item(IDC_GRID_FRAME), IsChecked(IDC_TOPOGRAPHY) ? SW_SHOW : SW_HIDE);
+  ::SetDlgItemInt(dialog_, IDC_ROW_X, 0, FALSE);
+  ::SetDlgItemInt(dialog_, IDC_ROW_Y, 0, FALSE);
+  for (const int field : {IDC_ROW_X, IDC_ROW_Y})
+    ::SendMessageW(Item(field), EM_LIMITTEXT, MergeJob::kMaxTextUnits, 0);
+  mode_ = MergeMode::LongProfileMerge;
+  ::CheckRadioButton(dialog_, IDC_MODE_MERGE, IDC_MODE_SCRIPT3D, IDC_MODE_MERGE);
+  ::CheckRadioButton(dialog_, IDC_ROW_INCREASING, IDC_ROW_DECREASING, IDC_ROW_INCREASING);
+  ::CheckRadioButton(dialog_, IDC_ROW_X_DIRECTION, IDC_ROW_Y_DIRECTION, IDC_ROW_X_DIRECTION);
+
+  MeasureRoom();
+  rows_.emplace(MeasureFirstRow(dialog_));
+
+  if (tooltips_.Create(instance_, dialog_)) {
+    tooltips_.Add(Item(IDC_OUTPUT_PATH));
+    tooltips_.Add(Item(IDC_ROW_PATH));
+  }
+  tooltips_.InstallHook();
+  ApplyModeVisibility();
+  ::DragAcceptFiles(dialog_, TRUE);
+  return TRUE;
+}
+
+void MainDialog::SetIcons() {
+  const auto load = [this](int id, int metricX, int metricY) {
+    return ::LoadImageW(instance_, MAKEINTRESOURCEW(id), IMAGE_ICON, ::GetSystemMetrics(metricX),
+                        ::GetSystemMetrics(metricY), LR_SHARED);
+  };
+  ::SendMessageW(dialog_, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(load(IDI_PROGRAM, SM_CXICON, SM_CYICON)));
+  ::SendMessageW(dialog_, WM_SETICON, ICON_SMALL,
+                 reinterpret_cast<LPARAM>(load(IDI_SMALL, SM_CXSMICON, SM_CYSMICON)));
+}
+
+void MainDialog::HostGrid() {
+  const HWND frame = Item(IDC_GRID_FRAME);
+  gridHosted_ = grid_.Create(instance_, frame);
+  if (gridHosted_) {
+    grid_.FitTo(frame);
+  } else {
+    // Without a grid there is no topography to add.
+    ::EnableWindow(Item(IDC_TOPOGRAPHY), FALSE);
+  }
+}
+
+// The room for rows is what the dialog's client area has when maximised.
+void MainDialog::MeasureRoom() {
+  ::ShowWindow(dialog_, SW_HIDE);
+  ::SendMessageW(dialog_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+  RECT client{};
+  ::GetClientRect(dialog_, &client);
+  room_.maxClientWidth = client.right;
+  room_.maxClientHeight = client.bottom;
+  ::SendMessageW(dialog_, WM_SYSCOMMAND, SC_RESTORE, 0);
+  RECT frame{};
+  ::GetWindowRect(Item(IDC_GRID_FRAME), &frame);
+  room_.gridHostWidth = frame.right - frame.left;
+  ::ShowWindow(dialog_, SW_SHOW);
+}
+
+// Every command first brings the controls in line with the mode; Esc (IDCANCEL)
+// is left to the system, so it does not close the dialog.
+bool MainDialog::OnCommand(int id, int code) {
+  ApplyModeVisibility();
+  switch (id) {
+    case IDC_OUTPUT_BROWSE:
+      ChooseOutputFile();
+      return true;
+    case IDC_ADD_FILE:
+      AddFileRow();
+      return true;
+    case IDC_DELETE_FILE:
+      DeleteFileRow();
+      return true;
+    case IDC_RUN_JOB:
+      RunJob();
+      return true;
+    case IDC_EXIT:
+      ::SendMessageW(dialog_, WM_CLOSE, MAKEWPARAM(id, code), 0);
+      return true;
+    case IDC_HELP_ABOUT:
+      RunAboutBox(instance_, dialog_);
+      return true;
+    default:
+      if (const auto slot = rows_ ? rows_->Locate(id) : std::nullopt) {
+        OnRowCommand(*slot, code);
+        return true;
+      }
+      return false;
+  }
+}
+
+void MainDialog::OnRowCommand(const app::RowTable::Slot& slot, int code) {
+  const auto& ids = rows_->row(slot.row).controlIds;
+  switch (slot.position) {
+    case app::kBrowseButton:
+      if (code == BN_CLICKED) BrowseInputFile(slot.row);
+      return;
+    case app::kIncreasingRadio:
+    case app::kDecreasingRadio:
+      if (code == BN_CLICKED || code == BN_DOUBLECLICKED)
+        ::CheckRadioButton(dialog_, ids[app::kIncreasingRadio], ids[app::kDecreasingRadio],
+                           ids[slot.position]);
+      return;
+    case app::kXDirectionRadio:
+    case app::kYDirectionRadio:
+      if (code == BN_CLICKED || code == BN_DOUBLECLICKED)
+        ::CheckRadioButton(dialog_, ids[app::kXDirectionRadio], ids[app::kYDirectionRadio],
+                           ids[slot.position]);
+      return;
+    default:
+      return;
+  }
+}
+
+bool MainDialog::OnNotify(NMHDR& header) {
+  if (header.hwndFrom != tooltips_.window() || header.code != TTN_GETDISPINFOW) return false;
+  tooltips_.OnGetDispInfo(reinterpret_cast<NMTTDISPINFOW&>(header));
+  return true;
+}
+
+void MainDialog::OnClose(WPARAM wParam) {
+  grid_.Destroy();
+  ::EndDialog(dialog_, LOWORD(wParam));
+}
+
+void MainDialog::ApplyModeVisibility() {
+  if (!rows_) return;
+  ::ShowWindow(Item(IDC_GRID_FRAME), IsChecked(IDC_TOPOGRAPHY) ? SW_SHOW : SW_HIDE);
+  if (const auto mode = app::ModeFromRadios(IsChecked(IDC_MODE_MERGE), IsChecked(IDC_MODE_SCRIPT2D),
+                                            IsChecked(IDC_MODE_SCRIPT3D)))
+    mode_ = *mode;
+  const app::ModeVisibility shown = app::VisibilityOf(mode_);
+  for (std::size_t row = 0; row < rows_->rowCount(); ++row) {
+    for (std::size_t k = 0; k < app::kRowPositions; ++k) {
+      if (const HWND control = RowItem(row, k))
+        ::ShowWindow(control, shown.rowPositionShown[k] ? SW_SHOWNA : SW_HIDE);
+    }
+  }
+  if (shown.topographyBoxShown) {
+    ::ShowWindow(Item(IDC_TOPOGRAPHY), SW_SHOWNA);
+  } else {
+    ::CheckDlgButton(dialog_, IDC_TOPOGRAPHY, BST_UNCHECKED);
+    ::ShowWindow(Item(IDC_TOPOGRAPHY), SW_HIDE);
+    ::ShowWindow(Item(IDC_GRID_FRAME), SW_HIDE);
+  }
+}
+
+void MainDialog::AddFileRow() {
+  const app::RowControls* added = rows_->AddRow(room_);
+  if (added == nullptr) return;
+  const app::RowControls& first = rows_->firstRow();
+
+  RECT client{};
+  ::GetClientRect(dialog_, &client);
+  const app::PixelSize growth =
+      app::DialogGrowth(first, *added, {client.right, client.bottom}, room_.gridHostWidth);
+  if (growth.width > 0 || growth.height > 0) {
+    RECT window{};
+    ::GetWindowRect(dialog_, &window);
+    app::PixelRect grown = ToPixelRect(window);
+    grown.width += growth.width;
+    grown.height += growth.height;
+    KeepOnScreen(grown);
+  }
+
+  const HWND frame = Item(IDC_GRID_FRAME);
+  const app::PixelRect moved = app::GridFrameBeside(*rows_, *added, ToPixelRect(ChildRect(frame)));
+  ::MoveWindow(frame, moved.left, moved.top, moved.width, moved.height, TRUE);
+  if (gridHosted_) grid_.FitTo(frame);
+
+  if (!CloneFirstRow(dialog_, *added)) return;
+  const auto& ids = added->controlIds;
+  ::CheckRadioButton(dialog_, ids[app::kIncreasingRadio], ids[app::kDecreasingRadio],
+                     ids[app::kIncreasingRadio]);
+  ::CheckRadioButton(dialog_, ids[app::kXDirectionRadio], ids[app::kYDirectionRadio],
+                     ids[app::kXDirectionRadio]);
+  tooltips_.Add(Item(ids[app::kPathField]));
+}
+
+// The dialog grows to the right and down from where it stands; near the screen's
+// edge it moves back just enough to stay whole on the screen.
+void MainDialog::KeepOnScreen(const app::PixelRect& window) {
+  const app::PixelRect kept = app::KeepInside(window, WorkAreaOf(dialog_));
+  ::MoveWindow(dialog_, kept.left, kept.top, kept.width, kept.height, TRUE);
+}
+
+void MainDialog::DeleteFileRow() {
+  if (rows_->rowCount() <= 1) return;
+  tooltips_.Remove(RowItem(rows_->rowCount() - 1, app::kPathField));
+  const std::optional<app::RowControls> removed = rows_->RemoveLastRow();
+  if (removed) DestroyRow(dialog_, *removed);
+}
+
+void MainDialog::BrowseInputFile(std::size_t row) {
+  const std::optional<std::u16string> chosen = files_.ChooseOpenFile(kOpenTitle, kDataFileFilters);
+  if (chosen) PutInputFile(row, *chosen);
+}
+
+// Puts `path` into the row's path field if the reader accepts the file; the
+// field keeps its text otherwise.
+bool MainDialog::PutInputFile(std::size_t row, const std::u16string& path) {
+  if (!app::FitsPathField(path)) {
+    ShowJobError(messages_, u"文件路径过长");
+    return false;
+  }
+  if (files_.OpenAndMap(path) == nullptr) return false;
+  const bool accepted = app::IsInversionDataFile(files_.Content());
+  files_.Release();
+  if (!accepted) {
+    ShowJobError(messages_, u"非反演格式或格式错误");
+    return false;
+  }
+  ::SetWindowTextW(RowItem(row, app::kPathField), Wide(path).c_str());
+  return true;
+}
+
+void MainDialog::ChooseOutputFile() {
+  const std::optional<std::u16string> chosen = files_.ChooseSaveFile(kSaveTitle, kDataFileFilters);
+  if (chosen) ::SetDlgItemTextW(dialog_, IDC_OUTPUT_PATH, Wide(*chosen).c_str());
+}
+
+app::DialogControlState MainDialog::ReadControls() const {
+  app::DialogControlState state;
+  state.mode = mode_;
+  for (std::size_t row = 0; row < rows_->rowCount(); ++row) {
+    const auto& ids = rows_->row(row).controlIds;
+    app::RowControlState controls;
+    controls.path = ControlText(RowItem(row, app::kPathField));
+    controls.x = ControlText(RowItem(row, app::kXField));
+    controls.y = ControlText(RowItem(row, app::kYField));
+    controls.increasingSelected = IsChecked(ids[app::kIncreasingRadio]);
+    controls.xDirectionSelected = IsChecked(ids[app::kXDirectionRadio]);
+    state.rows.push_back(std::move(controls));
+  }
+  state.outputPath = ControlText(Item(IDC_OUTPUT_PATH));
+  state.topographyChecked = IsChecked(IDC_TOPOGRAPHY);
+  state.topographyAvailable = gridHosted_;
+  return state;
+}
+
+void MainDialog::RunJob() {
+  const MergeJob job = app::BuildMergeJob(ReadControls());
+  const app::NoTopography noTopography;
+  const TopographyTable* table = gridHosted_ ? grid_.table() : nullptr;
+  app::RunMergeJob(job, table != nullptr ? *table : noTopography, files_, messages_, *codePage_);
+}
+
+std::optional<std::size_t> MainDialog::FirstEmptyRowFrom(std::size_t row) const {
+  for (; row < rows_->rowCount(); ++row) {
+    const HWND field = RowItem(row, app::kPathField);
+    if (field != nullptr && ::GetWindowTextLengthW(field) == 0) return row;
+  }
+  return std::nullopt;
+}
+
+// Dropped files fill the empty rows in order, adding rows as "增加文件" does;
+// each file passes the same check as one chosen with the row's button.
+void MainDialog::OnDropFiles(HDROP drop) {
+  std::vector<std::u16string> paths;
+  const UINT count = ::DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring path(::DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(::DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+      continue;
+    paths.push_back(FromWide(path));
+  }
+  ::DragFinish(drop);
+
+  std::size_t next = 0;
+  for (const std::u16string& path : app::InFileManagerOrder(std::move(paths))) {
+    std::optional<std::size_t> row = FirstEmptyRowFrom(next);
+    if (!row) {
+      const std::size_t before = rows_->rowCount();
+      AddFileRow();
+      if (rows_->rowCount() == before) return;
+      row = FirstEmptyRowFrom(before);
+      if (!row) return;
+    }
+    next = PutInputFile(*row, path) ? *row + 1 : *row;
+  }
+}
+
+}  // namespace
+
+INT_PTR RunMainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files) {
+  MainDialog dialog(instance, messages, files);
+  return dialog.Run();
+}
+
+}  // namespace dorvane::win32

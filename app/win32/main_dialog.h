@@ -1,0 +1,16 @@
+#pragma once
+
+#include <windows.h>
+
+#include "platform/file_access.h"
+#include "platform/win32/message_boxes_win32.h"
+
+namespace dorvane::win32 {
+
+// Runs the main dialog modally until it is closed. The result is the program's
+// exit status: 1008 after "退出", 0 after the close box or the system menu.
+// `messages` and `files` carry every message box and file dialog, so a caller can
+// answer them.
+INT_PTR RunMainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files);
+
+}  // namespace dorvane::win32

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "app/dialog_job.h"
+#include "app/mode_visibility.h"
+#include "app/row_table.h"
+#include "support/scripted_message_boxes.h"
+
+namespace dorvane::app {
+namespace {
+
+using testing::ScriptedMessageBoxes;
+
+// A first row as the dialog measures it at 96 dpi.
+RowControls FirstRow() {
+  RowControls row;
+  row.left = 12;
+  row.top = 182;
+  row.width = 249;
+  row.height = 156;
+  return row;
+}
+
+TEST(RowTable, RowsFillTheColumnThenStartOneNearTheTopThenStop) {
+  // Room for three rows in a column and for two columns beside the grid.
+  const ScreenRoom room{1000, 182 + 3 * 156 + 2 * 20, 261};
+  RowTable rows(FirstRow());
+  struct Expected {
+    std::int32_t left;
+    std::int32_t top;
+  };
+  const Expected expected[] = {
+      {12, 182 + 176},       {12, 182 + 2 * 176},  // below the last row
+      {12 + 269, 182 - 176}, {12 + 269, 182},      // a new column, near the top
+      {12 + 269, 182 + 176}, {12 + 269, 182 + 2 * 176},
+  };
+  for (const Expected& next : expected) {
+    const RowControls* added = rows.AddRow(room);
+    ASSERT_NE(added, nullptr);
+    EXPECT_EQ(added->left, next.left);
+    EXPECT_EQ(added->top, next.top);
+    EXPECT_EQ(added->width, 249);
+    EXPECT_EQ(added->height, 156);
+  }
+  EXPECT_EQ(rows.AddRow(room), nullptr);  // a third column would not fit beside the grid
+  EXPECT_EQ(rows.rowCount(), 7u);
+  EXPECT_EQ(rows.nextControlId(), 2200 + 6 * 13);
+}
+
+TEST(RowTable, ThirtyRowsAtMostEvenOnAHugeScreen) {
+  RowTable rows(FirstRow());
+  const ScreenRoom room{100000, 100000, 261};
+  while (rows.AddRow(room) != nullptr) {
+  }
+  EXPECT_EQ(rows.rowCount(), RowTable::kCapacity);
+}
+
+TEST(RowTable, ClonedRowsAreNumberedFrom2201AndReuseIdsAfterADelete) {
+  const ScreenRoom room{10000, 10000, 261};
+  RowTable rows(FirstRow());
+  EXPECT_EQ(rows.firstRow().controlIds.front(), 2009);
+  EXPECT_EQ(rows.firstRow().controlIds.back(), 2021);
+  EXPECT_FALSE(rows.RemoveLastRow());
+
+  const RowControls second = *rows.AddRow(room);
+  EXPECT_EQ(second.controlIds.front(), 2201);
+  EXPECT_EQ(second.controlIds.back(), 2213);
+  EXPECT_EQ(rows.AddRow(room)->controlIds.front(), 2214);
+  ASSERT_TRUE(rows.RemoveLastRow());
+  EXPECT_EQ(rows.AddRow(room)->controlIds.front(), 2214);
+  ASSERT_TRUE(rows.RemoveLastRow());
+  ASSERT_TRUE(rows.RemoveLastRow());
+  EXPECT_EQ(rows.AddRow(room)->controlIds, second.controlIds);
+}
+
+TEST(RowTable, LocatesCommandIdsOfExistingRowsOnly) {
+  const ScreenRoom room{10000, 10000, 261};
+  RowTable rows(FirstRow());
+  rows.AddRow(room);
+  rows.AddRow(room);
+  struct Case {
+    std::int32_t id;
+    bool found;
+    std::size_t row;
+    std::size_t position;
+  };
+  const Case cases[] = {
+      {2009, true, 0, 0},  {2021, true, 0, 12}, {2201, true, 1, 0},  {2213, true, 1, 12},
+      {2214, true, 2, 0},  {2219, true, 2, 5},  {2226, true, 2, 12}, {2227, false, 0, 0},
+      {2200, false, 0, 0}, {2008, false, 0, 0}, {2022, false, 0, 0}, {1007, false, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const auto slot = rows.Locate(c.id);
+    ASSERT_EQ(slot.has_value(), c.found) << c.id;
+    if (!slot) continue;
+    EXPECT_EQ(slot->row, c.row) << c.id;
+    EXPECT_EQ(slot->position, c.position) << c.id;
+  }
+}
+
+TEST(RowTable, DialogGrowsByARowOrAColumnOnlyWhenTheNewRowLeavesTheClientArea) {
+  const RowControls first = FirstRow();
+  RowControls below = first;
+  below.top = first.top + 176;
+  RowControls beside = first;
+  beside.left = first.left + 269;
+  beside.top = first.top - 176;
+  struct Case {
+    RowControls added;
+    PixelSize client;
+    PixelSize growth;
+  };
+  const Case cases[] = {
+      {below, {541, 348}, {0, 176}},
+      {below, {541, 600}, {0, 0}},
+      {beside, {541, 348}, {269, 0}},
+      {beside, {900, 348}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    const PixelSize growth = DialogGrowth(first, c.added, c.client, 261);
+    EXPECT_EQ(growth.width, c.growth.width);
+    EXPECT_EQ(growth.height, c.growth.height);
+  }
+}
+
+TEST(RowTable, GridFrameMovesBesideTheNewRowAndReachesTheLowestRow) {
+  const ScreenRoom room{10000, 182 + 2 * 156 + 20, 261};
+  RowTable rows(FirstRow());
+  const PixelRect frame{276, 33, 261, 278};
+  const RowControls second = *rows.AddRow(room);
+  PixelRect moved = GridFrameBeside(rows, second, frame);
+  EXPECT_EQ(moved.left, 12 + 249 + 20);
+  EXPECT_EQ(moved.top, 33);
+  EXPECT_EQ(moved.width, 261);
+  EXPECT_EQ(moved.height, 182 + 176 + 156 - 33);
+
+  const RowControls third = *rows.AddRow(room);  // starts the second column
+  moved = GridFrameBeside(rows, third, moved);
+  EXPECT_EQ(moved.left, third.left + 249 + 20);
+  EXPECT_EQ(moved.height, 182 + 176 + 156 - 33);
+}
+
+TEST(RowTable, AGrownWindowMovesBackOntoTheWorkArea) {
+  const PixelRect work{0, 0, 1024, 738};
+  struct Case {
+    PixelRect window;
+    std::int32_t left;
+    std::int32_t top;
+  };
+  const Case cases[] = {
+      {{100, 50, 600, 400}, 100, 50},    // inside: stays
+      {{700, 50, 600, 400}, 424, 50},    // over the right edge
+      {{100, 500, 600, 400}, 100, 338},  // over the bottom
+      {{100, 50, 1500, 900}, 0, 0},      // larger than the screen: top-left corner shows
+  };
+  for (const Case& c : cases) {
+    const PixelRect kept = KeepInside(c.window, work);
+    EXPECT_EQ(kept.left, c.left);
+    EXPECT_EQ(kept.top, c.top);
+    EXPECT_EQ(kept.width, c.window.width);
+    EXPECT_EQ(kept.height, c.window.height);
+  }
+}
+
+TEST(ModeVisibility, EachModeShowsItsPositions) {
+  using Shown = std::array<bool, kRowPositions>;
+  //                       0     1     2      3      4      5      6      7      8      9      10 11
+  //                       12
+  const Shown merge{true,  true,  false, false, false, false, false,
+                    false, false, false, false, false, false};
+  const Shown script2d{true,  true,  true, true,  false, true, true,
+                       false, false, true, false, true,  false};
+  const Shown script3d{true, true, true, true, true, true, true,
+                       true, true, true, true, true, true};
+  EXPECT_EQ(VisibilityOf(MergeMode::LongProfileMerge).rowPositionShown, merge);
+  EXPECT_EQ(VisibilityOf(MergeMode::ConcatenationScript).rowPositionShown, script2d);
+  EXPECT_EQ(VisibilityOf(MergeMode::CollateScript).rowPositionShown, script3d);
+  EXPECT_TRUE(VisibilityOf(MergeMode::LongProfileMerge).topographyBoxShown);
+  EXPECT_FALSE(VisibilityOf(MergeMode::ConcatenationScript).topographyBoxShown);
+  EXPECT_FALSE(VisibilityOf(MergeMode::CollateScript).topographyBoxShown);
+
+  EXPECT_EQ(ModeFromRadios(false, false, true), MergeMode::CollateScript);
+  EXPECT_EQ(ModeFromRadios(false, true, false), MergeMode::ConcatenationScript);
+  EXPECT_EQ(ModeFromRadios(false, false, false), std::nullopt);
+}
+
+TEST(DialogJob, BuildsTheJobFromTheControlsInRowOrder) {
+  DialogControlState state;
+  state.mode = MergeMode::CollateScript;
+  state.rows = {{u"a.dat", u"0", u"5", true, false}, {u"", u"abc", u"", false, true}};
+  state.outputPath = u"out.dat";
+  state.topographyChecked = true;
+  state.topographyAvailable = true;
+  const MergeJob job = BuildMergeJob(state);
+  EXPECT_EQ(job.mode(), MergeMode::CollateScript);
+  ASSERT_EQ(job.rows().size(), 2u);
+  EXPECT_EQ(job.row(0).inputPath, u"a.dat");
+  EXPECT_EQ(job.row(0).firstElectrodeY, u"5");
+  EXPECT_EQ(job.row(0).lineSign, 0);
+  EXPECT_EQ(job.row(0).lineDirection, 1);
+  EXPECT_EQ(job.row(1).firstElectrodeX, u"abc");
+  EXPECT_EQ(job.row(1).lineSign, 1);
+  EXPECT_EQ(job.row(1).lineDirection, 0);
+  EXPECT_EQ(job.outputPath(), u"out.dat");
+  EXPECT_FALSE(job.withTopography());  // never in a script mode
+
+  state.mode = MergeMode::LongProfileMerge;
+  EXPECT_TRUE(BuildMergeJob(state).withTopography());
+  state.topographyAvailable = false;  // no grid: the merge runs without topography
+  EXPECT_FALSE(BuildMergeJob(state).withTopography());
+}
+
+// A grid whose cells cannot be read.
+class FailingTable : public TopographyTable {
+ public:
+  explicit FailingTable(bool outOfMemory) : outOfMemory_(outOfMemory) {}
+  std::int32_t RowCount() const override { return 3; }
+  std::u16string CellText(std::int32_t, std::int32_t) const override {
+    if (outOfMemory_) throw std::bad_alloc();
+    throw std::out_of_range("row");
+  }
+
+ private:
+  bool outOfMemory_;
+};
+
+TEST(DialogJob, AFailingMergeEndsInAnErrorMessageAndNoFile) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("dorvane-dialog-job-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const std::filesystem::path input = folder / "line.dat";
+  std::ofstream(input, std::ios::binary)
+      << "L\r\n1\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n0\r\n0\r\n0\r\n0";
+  const std::filesystem::path output = folder / "out.dat";
+
+  for (const bool outOfMemory : {true, false}) {
+    DialogControlState state;
+    state.rows = {{testing::FromUtf8(input.string()), u"0", u"0", true, true}};
+    state.outputPath = testing::FromUtf8(output.string());
+    state.topographyChecked = true;
+    state.topographyAvailable = true;
+    ScriptedMessageBoxes messages;
+    FileAccess files(messages);
+    const std::unique_ptr<CodePage> codePage = MakeCodePage("UTF-8");
+    RunMergeJob(BuildMergeJob(state), FailingTable(outOfMemory), files, messages, *codePage);
+    ASSERT_EQ(messages.shown().size(), 1u);
+    EXPECT_EQ(messages.shown()[0].caption, u"错误");
+    EXPECT_EQ(messages.shown()[0].text, outOfMemory ? u"内存不足，文件合并失败" : u"文件合并失败");
+    EXPECT_FALSE(std::filesystem::exists(output));
+    EXPECT_TRUE(files.Content().empty());  // the input is not left open
+  }
+  std::filesystem::remove_all(folder);
+}
+
+TEST(DialogJob, ChosenFilesAreCheckedByTheReaderAndLongPathsRefused) {
+  const std::string twoLines = "L\r\n1\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n0\r\n0";
+  const std::string oneLine = "L\r\n1\r\n1\r\n1\r\n0\r\n0\r\n1 1 10\r\n0\r\n0";
+  auto bytes = [](const std::string& text) {
+    return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                         text.size());
+  };
+  EXPECT_TRUE(IsInversionDataFile(bytes(twoLines)));
+  EXPECT_FALSE(IsInversionDataFile(bytes(oneLine)));
+  EXPECT_TRUE(FitsPathField(std::u16string(1023, u'a')));
+  EXPECT_FALSE(FitsPathField(std::u16string(1024, u'a')));
+}
+
+TEST(DialogJob, DroppedFilesComeInFileManagerOrder) {
+  const std::vector<std::u16string> dropped = {u"D:\\s\\line10.dat", u"D:\\s\\Line2.dat",
+                                               u"D:\\s\\line1.dat", u"D:\\s\\a\\z.dat",
+                                               u"D:\\s\\line03.dat"};
+  const std::vector<std::u16string> expected = {u"D:\\s\\a\\z.dat", u"D:\\s\\line1.dat",
+                                                u"D:\\s\\Line2.dat", u"D:\\s\\line03.dat",
+                                                u"D:\\s\\line10.dat"};
+  EXPECT_EQ(InFileManagerOrder(dropped), expected);
+}
+
+}  // namespace
+}  // namespace dorvane::app
