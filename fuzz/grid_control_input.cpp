@@ -98,8 +98,8 @@ void Step(GridControl& grid, Input& in) {
       break;
     }
     case 10:
-      grid.SetKeyModifiers({in.Small(2) == 1, in.Small(2) == 1});
-      grid.HandleMessage(msg::kKeyDown, static_cast<std::uintptr_t>(0x21 + in.Small(8)), 0);
+      grid.HandleKey(static_cast<std::uint32_t>(0x21 + in.Small(8)),
+                     {in.Small(2) == 1, in.Small(2) == 1});
       break;
     default: {
       const std::uint32_t message = in.Small(2) == 0 ? msg::kVScroll : msg::kHScroll;

@@ -31,6 +31,19 @@ GridControl::GridControl()
       cells_(static_cast<std::size_t>(kInitialRows * kInitialCols)),
       alignments_(static_cast<std::size_t>(kInitialCols), kAlignGeneral) {}
 
+void GridControl::Changed(GridChanges changes) {
+  const GridChanges added = changes & ~pending_;
+  pending_ |= changes;
+  if (added != 0 && redraw_ && binding_.listener != nullptr)
+    binding_.listener->OnGridChanged(pending_);
+}
+
+GridChanges GridControl::TakeChanges(GridChanges which) {
+  const GridChanges taken = pending_ & which;
+  pending_ &= ~which;
+  return taken;
+}
+
 void GridControl::CheckRow(std::int32_t row) const {
   if (row < 0 || row >= rows_.Count()) ThrowBadIndex("row index out of range");
 }
@@ -68,9 +81,11 @@ void GridControl::SetRows(std::int32_t rows) {
   if (std::int64_t{rows} * Cols() > kMaxCells) ThrowInvalidValue("too many cells");
   // Rows are stored one after another, so adding or dropping rows at the end
   // only grows or cuts the vector.
+  if (rows == Rows()) return;
   cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(Cols()));
   rows_.SetCount(rows);
   KeepSelectionInside();
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 std::int32_t GridControl::Cols() const {
@@ -81,7 +96,8 @@ void GridControl::SetCols(std::int32_t cols) {
   if (cols < cols_.Fixed()) ThrowInvalidValue("fewer columns than fixed columns");
   if (std::int64_t{cols} * Rows() > kMaxCells) ThrowInvalidValue("too many cells");
   const std::int32_t old = Cols();
-  if (cols != old) {
+  if (cols == old) return;
+  {
     std::vector<std::u16string> cells(static_cast<std::size_t>(Rows()) *
                                       static_cast<std::size_t>(cols));
     const std::int32_t kept = std::min(cols, old);
@@ -94,6 +110,7 @@ void GridControl::SetCols(std::int32_t cols) {
   cols_.SetCount(cols);
   alignments_.resize(static_cast<std::size_t>(cols), kAlignGeneral);
   KeepSelectionInside();
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 std::int32_t GridControl::FixedRows() const {
@@ -103,6 +120,7 @@ std::int32_t GridControl::FixedRows() const {
 void GridControl::SetFixedRows(std::int32_t rows) {
   if (rows < 0 || rows >= Rows()) ThrowInvalidValue("fixed rows must be fewer than rows");
   rows_.SetFixed(rows);
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 std::int32_t GridControl::FixedCols() const {
@@ -112,6 +130,7 @@ std::int32_t GridControl::FixedCols() const {
 void GridControl::SetFixedCols(std::int32_t cols) {
   if (cols < 0 || cols >= Cols()) ThrowInvalidValue("fixed columns must be fewer than columns");
   cols_.SetFixed(cols);
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 std::int32_t GridControl::TopRow() const {
@@ -123,12 +142,16 @@ std::int32_t GridControl::LeftCol() const {
 
 void GridControl::SetTopRow(std::int32_t row) {
   CheckRow(row);
+  const std::int32_t old = TopRow();
   rows_.SetFirst(row);
+  if (TopRow() != old) Changed(kGridRepaint | kGridScrollBars);
 }
 
 void GridControl::SetLeftCol(std::int32_t col) {
   CheckCol(col);
+  const std::int32_t old = LeftCol();
   cols_.SetFirst(col);
+  if (LeftCol() != old) Changed(kGridRepaint | kGridScrollBars);
 }
 
 std::int32_t GridControl::Row() const {
@@ -139,6 +162,7 @@ void GridControl::SetRow(std::int32_t row) {
   CheckRow(row);
   row_ = rowSel_ = row;
   colSel_ = col_;
+  Changed(kGridRepaint);
 }
 
 std::int32_t GridControl::Col() const {
@@ -149,6 +173,7 @@ void GridControl::SetCol(std::int32_t col) {
   CheckCol(col);
   col_ = colSel_ = col;
   rowSel_ = row_;
+  Changed(kGridRepaint);
 }
 
 std::int32_t GridControl::RowSel() const {
@@ -158,6 +183,7 @@ std::int32_t GridControl::RowSel() const {
 void GridControl::SetRowSel(std::int32_t row) {
   CheckRow(row);
   rowSel_ = row;
+  Changed(kGridRepaint);
 }
 
 std::int32_t GridControl::ColSel() const {
@@ -167,6 +193,7 @@ std::int32_t GridControl::ColSel() const {
 void GridControl::SetColSel(std::int32_t col) {
   CheckCol(col);
   colSel_ = col;
+  Changed(kGridRepaint);
 }
 
 std::u16string GridControl::Text() const {
@@ -179,10 +206,17 @@ std::u16string GridControl::TextMatrix(std::int32_t row, std::int32_t col) const
   return cells_[CellIndex(row, col)];
 }
 
+std::u16string_view GridControl::TextView(std::int32_t row, std::int32_t col) const {
+  CheckRow(row);
+  CheckCol(col);
+  return cells_[CellIndex(row, col)];
+}
+
 void GridControl::SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) {
   CheckRow(row);
   CheckCol(col);
   cells_[CellIndex(row, col)].assign(text);
+  Changed(kGridRepaint);
 }
 
 std::int32_t GridControl::RowPos(std::int32_t row) const {
@@ -207,22 +241,31 @@ std::int32_t GridControl::ColWidth(std::int32_t col) const {
 
 void GridControl::SetColWidth(std::int32_t col, std::int32_t twips) {
   CheckCol(col);
+  if (twips != -1 && (twips < 0 || twips > kMaxItemSize))
+    ThrowInvalidValue("column width out of range");
   // -1 gives the column its default width back.
-  if (twips == -1) return cols_.ResetSize(col);
-  if (twips < 0 || twips > kMaxItemSize) ThrowInvalidValue("column width out of range");
-  cols_.SetSize(col, twips);
+  if (twips == -1)
+    cols_.ResetSize(col);
+  else
+    cols_.SetSize(col, twips);
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 void GridControl::SetRowHeight(std::int32_t row, std::int32_t twips) {
   CheckRow(row);
-  if (twips == -1) return rows_.ResetSize(row);
-  if (twips < 0 || twips > kMaxItemSize) ThrowInvalidValue("row height out of range");
-  rows_.SetSize(row, twips);
+  if (twips != -1 && (twips < 0 || twips > kMaxItemSize))
+    ThrowInvalidValue("row height out of range");
+  if (twips == -1)
+    rows_.ResetSize(row);
+  else
+    rows_.SetSize(row, twips);
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 void GridControl::SetRowHeightMin(std::int32_t twips) {
   if (twips < 0 || twips > kMaxItemSize) ThrowInvalidValue("minimum row height out of range");
   rows_.SetMinSize(twips);
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 std::int16_t GridControl::ColAlignment(std::int32_t col) const {
@@ -234,11 +277,13 @@ void GridControl::SetColAlignment(std::int32_t col, std::int16_t alignment) {
   CheckCol(col);
   if (alignment < 0 || alignment > kAlignGeneral) ThrowInvalidValue("unknown alignment");
   alignments_[static_cast<std::size_t>(col)] = alignment;
+  Changed(kGridRepaint);
 }
 
 void GridControl::SetFocusRect(std::int32_t value) {
   if (value < 0 || value > 2) ThrowInvalidValue("unknown focus rectangle");
   focusRect_ = value;
+  Changed(kGridRepaint);
 }
 
 void GridControl::SetAllowUserResizing(std::int32_t value) {
@@ -249,12 +294,15 @@ void GridControl::SetAllowUserResizing(std::int32_t value) {
 void GridControl::SetScrollTrack(bool on) {
   scrollTrack_ = on;
 }
+
 void GridControl::SetRedraw(bool on) {
   redraw_ = on;
+  if (on && pending_ != 0 && binding_.listener != nullptr)
+    binding_.listener->OnGridChanged(pending_);
 }
 
 std::uintptr_t GridControl::hWnd() const {
-  return window_;
+  return binding_.window;
 }
 
 void GridControl::SetClientSize(std::int32_t widthPx, std::int32_t heightPx) {
@@ -262,6 +310,7 @@ void GridControl::SetClientSize(std::int32_t widthPx, std::int32_t heightPx) {
   clientHeightPx_ = std::max(heightPx, 0);
   cols_.SetClientExtent(std::int64_t{clientWidthPx_} * twipsPerPixelX_);
   rows_.SetClientExtent(std::int64_t{clientHeightPx_} * twipsPerPixelY_);
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
 void GridControl::SetTwipsPerPixel(std::int32_t x, std::int32_t y) {

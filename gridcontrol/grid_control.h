@@ -10,6 +10,23 @@
 
 namespace dorvane {
 
+// What a change of the control made stale on screen.
+using GridChanges = std::uint8_t;
+inline constexpr GridChanges kGridRepaint = 1;     // cells, sizes, selection, settings
+inline constexpr GridChanges kGridScrollBars = 2;  // scroll range or position
+
+// The control's window. It is told once when the control goes from "nothing
+// pending" to "something pending" (with everything pending), and consumes what
+// it has brought up to date with TakeChanges, so a paste of thousands of cells
+// costs one call.
+class GridChangeListener {
+ public:
+  virtual void OnGridChanged(GridChanges pending) = 0;
+
+ protected:
+  ~GridChangeListener() = default;
+};
+
 // Our grid control: the cell store, current cell and selection, scrolling, row
 // heights and column widths, generic sort, and the control's own mouse and
 // keyboard behaviour as portable message handling. Its window only paints the
@@ -58,21 +75,45 @@ class GridControl : public FlexGrid {
   std::uintptr_t hWnd() const override;
 
   // The window side.
-  void SetWindow(std::uintptr_t window) { window_ = window; }
+  void SetWindow(std::uintptr_t window) { binding_.window = window; }
+  // Null for none. While Redraw is false nobody is told; turning it on again
+  // tells what piled up meanwhile.
+  void SetChangeListener(GridChangeListener* listener) { binding_.listener = listener; }
+  GridChanges PendingChanges() const { return pending_; }
+  GridChanges TakeChanges(GridChanges which = kGridRepaint | kGridScrollBars);
+  // Cell text without a copy, for painting; valid until the cell changes.
+  std::u16string_view TextView(std::int32_t row, std::int32_t col) const;
   void SetClientSize(std::int32_t widthPx, std::int32_t heightPx);
   void SetTwipsPerPixel(std::int32_t x, std::int32_t y);
   std::int32_t TwipsPerPixelX() const { return twipsPerPixelX_; }
   std::int32_t TwipsPerPixelY() const { return twipsPerPixelY_; }
   // The control's own handling of a window message (mouse, keys, scrolling);
-  // returns the message result. Painting is the window's.
+  // returns the message result. Painting is the window's. A key that comes
+  // this way counts as pressed without Shift or Ctrl.
   std::intptr_t HandleMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
-  // WM_KEYDOWN does not carry the modifier keys: the window reports them just
-  // before it forwards a key, and they count for that one key only.
+  // WM_KEYDOWN does not carry the modifier keys: the window reads them when
+  // the key arrives and passes them with it.
   struct KeyModifiers {
     bool shift = false;
     bool control = false;
   };
-  void SetKeyModifiers(KeyModifiers modifiers) { keyState_ = modifiers; }
+  void HandleKey(std::uint32_t key, KeyModifiers modifiers);
+  // A scroll bar request; `thumb` is the full thumb position (scroll bar
+  // messages carry only 16 bits of it).
+  void HandleScroll(bool vertical, std::uint32_t code, std::int32_t thumb);
+
+  // While drag-selecting with the pointer past an edge of the data area, the
+  // window calls AutoScroll on a timer: it scrolls one line or column toward
+  // the pointer and extends the selection. False (and nothing done) when no
+  // selection drag runs or the pointer is inside the data area.
+  bool WantsAutoScroll(std::int32_t xPx, std::int32_t yPx) const;
+  bool AutoScroll(std::int32_t xPx, std::int32_t yPx);
+  bool IsDragging() const { return drag_.mode != DragMode::kNone; }
+
+  // The pointer shape a point asks for: a header border that a press would
+  // start resizing, or the border being resized.
+  enum class PointerShape : std::uint8_t { kArrow, kSizeColumn, kSizeRow };
+  PointerShape PointerAt(std::int32_t xPx, std::int32_t yPx) const;
 
   // Scrolling, for the window's scroll bars and thumb drag. Setting TopRow or
   // LeftCol keeps it inside the scroll range.
@@ -103,6 +144,9 @@ class GridControl : public FlexGrid {
   };
   CellHit CellAt(std::int32_t xPx, std::int32_t yPx) const;
 
+  std::int32_t ClientWidth() const { return clientWidthPx_; }
+  std::int32_t ClientHeight() const { return clientHeightPx_; }
+
   // Stored settings, for the painter.
   std::int32_t RowHeightMin() const { return rows_.MinSize(); }
   std::int16_t ColAlignment(std::int32_t col) const;
@@ -130,6 +174,24 @@ class GridControl : public FlexGrid {
     std::int32_t startSize = 0;  // its size then, twips
   };
 
+  // Not copied with the control: a copy belongs to no window.
+  struct WindowBinding {
+    std::uintptr_t window = 0;
+    GridChangeListener* listener = nullptr;
+    WindowBinding() = default;
+    WindowBinding(const WindowBinding&) {}
+    WindowBinding& operator=(const WindowBinding&) { return *this; }
+  };
+  struct ResizeTarget {
+    DragMode mode = DragMode::kNone;
+    std::int32_t index = 0;
+  };
+  struct AutoScrollStep {
+    std::int32_t rows = 0;
+    std::int32_t cols = 0;
+  };
+
+  void Changed(GridChanges changes);
   void CheckRow(std::int32_t row) const;
   void CheckCol(std::int32_t col) const;
   std::size_t CellIndex(std::int32_t row, std::int32_t col) const;
@@ -137,11 +199,14 @@ class GridControl : public FlexGrid {
 
   void OnButtonDown(std::uintptr_t keys, std::int32_t x, std::int32_t y);
   void OnMouseMove(std::uintptr_t keys, std::int32_t x, std::int32_t y);
-  void OnKeyDown(std::uint32_t key, bool shift, bool control);
+  void OnKeyDown(std::uint32_t key, KeyModifiers modifiers);
   void OnScroll(GridAxis& axis, std::uint32_t code, std::int32_t thumb);
   void OnWheel(std::int32_t delta);
   bool HasDataCells() const;
+  ResizeTarget ResizeTargetAt(std::int32_t x, std::int32_t y) const;
   bool StartResize(std::int32_t x, std::int32_t y);
+  AutoScrollStep AutoScrollStepAt(std::int32_t x, std::int32_t y) const;
+  void ExtendDragSelection(std::int32_t x, std::int32_t y);
   void Resize(std::int32_t x, std::int32_t y);
   std::int32_t RowUnder(std::int32_t y) const;
   std::int32_t ColUnder(std::int32_t x) const;
@@ -150,7 +215,8 @@ class GridControl : public FlexGrid {
   std::int32_t RowBorderNear(std::int32_t y) const;
   void SortRows(bool descending);
 
-  std::uintptr_t window_ = 0;
+  WindowBinding binding_;
+  GridChanges pending_ = 0;
   GridAxis rows_;
   GridAxis cols_;
   std::vector<std::u16string> cells_;  // row-major, Rows x Cols
@@ -168,7 +234,6 @@ class GridControl : public FlexGrid {
   bool scrollTrack_ = false;
   bool redraw_ = true;
   Drag drag_;
-  KeyModifiers keyState_;
   std::int32_t wheelDelta_ = 0;  // wheel movement not yet turned into lines
 };
 

@@ -12,12 +12,39 @@ constexpr std::int32_t kBorderGrabPx = 2;
 constexpr std::int32_t kWheelDelta = 120;
 constexpr std::int32_t kWheelLines = 3;
 
+// What input may change on screen besides sizes, which tell for themselves.
+class ViewWatch {
+ public:
+  explicit ViewWatch(const GridControl& grid) : grid_(grid), before_(Take(grid)) {}
+  GridChanges Changes() const {
+    const View after = Take(grid_);
+    GridChanges changes = 0;
+    if (after.top != before_.top || after.left != before_.left)
+      changes |= kGridRepaint | kGridScrollBars;
+    if (after.row != before_.row || after.col != before_.col || after.rowSel != before_.rowSel ||
+        after.colSel != before_.colSel)
+      changes |= kGridRepaint;
+    return changes;
+  }
+
+ private:
+  struct View {
+    std::int32_t row, col, rowSel, colSel, top, left;
+  };
+  static View Take(const GridControl& grid) {
+    return {grid.Row(), grid.Col(), grid.RowSel(), grid.ColSel(), grid.TopRow(), grid.LeftCol()};
+  }
+  const GridControl& grid_;
+  View before_;
+};
+
 }  // namespace
 
 std::intptr_t GridControl::HandleMessage(std::uint32_t message, std::uintptr_t wParam,
                                          std::intptr_t lParam) {
   const std::int32_t x = msg::SignedLow(lParam);
   const std::int32_t y = msg::SignedHigh(lParam);
+  const ViewWatch watch(*this);
   switch (message) {
     case msg::kLButtonDown:
     case msg::kLButtonDblClk:
@@ -30,15 +57,12 @@ std::intptr_t GridControl::HandleMessage(std::uint32_t message, std::uintptr_t w
       drag_ = {};
       break;
     case msg::kKeyDown:
-      OnKeyDown(static_cast<std::uint32_t>(wParam), keyState_.shift, keyState_.control);
-      keyState_ = {};
+      OnKeyDown(static_cast<std::uint32_t>(wParam), {});
       break;
     case msg::kVScroll:
-      OnScroll(rows_, static_cast<std::uint32_t>(wParam & 0xFFFF),
-               static_cast<std::int32_t>((wParam >> 16) & 0xFFFF));
-      break;
     case msg::kHScroll:
-      OnScroll(cols_, static_cast<std::uint32_t>(wParam & 0xFFFF),
+      OnScroll(message == msg::kVScroll ? rows_ : cols_,
+               static_cast<std::uint32_t>(wParam & 0xFFFF),
                static_cast<std::int32_t>((wParam >> 16) & 0xFFFF));
       break;
     case msg::kMouseWheel:
@@ -47,7 +71,20 @@ std::intptr_t GridControl::HandleMessage(std::uint32_t message, std::uintptr_t w
     default:
       break;
   }
+  Changed(watch.Changes());
   return 0;
+}
+
+void GridControl::HandleKey(std::uint32_t key, KeyModifiers modifiers) {
+  const ViewWatch watch(*this);
+  OnKeyDown(key, modifiers);
+  Changed(watch.Changes());
+}
+
+void GridControl::HandleScroll(bool vertical, std::uint32_t code, std::int32_t thumb) {
+  const ViewWatch watch(*this);
+  OnScroll(vertical ? rows_ : cols_, code, thumb);
+  Changed(watch.Changes());
 }
 
 bool GridControl::HasDataCells() const {
@@ -103,46 +140,73 @@ void GridControl::OnMouseMove(std::uintptr_t keys, std::int32_t x, std::int32_t 
     drag_ = {};
     return;
   }
-  switch (drag_.mode) {
-    case DragMode::kCells:
-      rowSel_ = RowUnder(y);
-      colSel_ = ColUnder(x);
-      break;
-    case DragMode::kWholeRows:
-      rowSel_ = RowUnder(y);
-      break;
-    case DragMode::kWholeCols:
-      colSel_ = ColUnder(x);
-      break;
-    case DragMode::kResizeRow:
-    case DragMode::kResizeCol:
-      Resize(x, y);
-      break;
-    case DragMode::kNone:
-      break;
-  }
+  if (selecting)
+    ExtendDragSelection(x, y);
+  else if (drag_.mode == DragMode::kResizeRow || drag_.mode == DragMode::kResizeCol)
+    Resize(x, y);
 }
 
-// The data row under a point, clamped to the data rows: above the data area it
-// is the first row shown, below the last row it is the last row.
+void GridControl::ExtendDragSelection(std::int32_t x, std::int32_t y) {
+  if (drag_.mode == DragMode::kCells || drag_.mode == DragMode::kWholeRows) rowSel_ = RowUnder(y);
+  if (drag_.mode == DragMode::kCells || drag_.mode == DragMode::kWholeCols) colSel_ = ColUnder(x);
+}
+
+GridControl::AutoScrollStep GridControl::AutoScrollStepAt(std::int32_t x, std::int32_t y) const {
+  AutoScrollStep step;
+  if (!HasDataCells()) return step;
+  const auto direction = [](std::int32_t point, std::int64_t fixedExtent, std::int32_t client,
+                            std::int32_t twipsPerPixel) {
+    if (std::int64_t{point} * twipsPerPixel < fixedExtent) return -1;
+    return point >= client ? 1 : 0;
+  };
+  if (drag_.mode == DragMode::kCells || drag_.mode == DragMode::kWholeRows)
+    step.rows = direction(y, rows_.FixedExtent(), clientHeightPx_, twipsPerPixelY_);
+  if (drag_.mode == DragMode::kCells || drag_.mode == DragMode::kWholeCols)
+    step.cols = direction(x, cols_.FixedExtent(), clientWidthPx_, twipsPerPixelX_);
+  return step;
+}
+
+bool GridControl::WantsAutoScroll(std::int32_t x, std::int32_t y) const {
+  const AutoScrollStep step = AutoScrollStepAt(x, y);
+  return step.rows != 0 || step.cols != 0;
+}
+
+bool GridControl::AutoScroll(std::int32_t x, std::int32_t y) {
+  const AutoScrollStep step = AutoScrollStepAt(x, y);
+  if (step.rows == 0 && step.cols == 0) return false;
+  const ViewWatch watch(*this);
+  rows_.SetFirst(TopRow() + step.rows);
+  cols_.SetFirst(LeftCol() + step.cols);
+  ExtendDragSelection(x, y);
+  Changed(watch.Changes());
+  return true;
+}
+
+namespace {
+
+// The data item under a point, kept to what is shown: above or left of the
+// data area it is the first item shown, past the window's edge the last one
+// shown (auto-scroll brings more), below the last item the last item.
+std::int32_t DataItemUnder(const GridAxis& axis, std::int32_t point, std::int32_t twipsPerPixel) {
+  const std::int64_t offset = std::int64_t{point} * twipsPerPixel;
+  std::int32_t item = axis.ItemAt(offset);
+  if (offset < axis.FixedExtent())
+    item = axis.First();
+  else if (axis.ClientExtent() > 0 && offset >= axis.ClientExtent())
+    item = std::max(axis.LastVisible(), axis.First());
+  else if (item < 0)
+    item = axis.Count() - 1;
+  return std::clamp(item, axis.Fixed(), axis.Count() - 1);
+}
+
+}  // namespace
+
 std::int32_t GridControl::RowUnder(std::int32_t y) const {
-  const std::int64_t offset = std::int64_t{y} * twipsPerPixelY_;
-  std::int32_t row = rows_.ItemAt(offset);
-  if (offset < rows_.FixedExtent())
-    row = TopRow();
-  else if (row < 0)
-    row = Rows() - 1;
-  return std::clamp(row, FixedRows(), Rows() - 1);
+  return DataItemUnder(rows_, y, twipsPerPixelY_);
 }
 
 std::int32_t GridControl::ColUnder(std::int32_t x) const {
-  const std::int64_t offset = std::int64_t{x} * twipsPerPixelX_;
-  std::int32_t col = cols_.ItemAt(offset);
-  if (offset < cols_.FixedExtent())
-    col = LeftCol();
-  else if (col < 0)
-    col = Cols() - 1;
-  return std::clamp(col, FixedCols(), Cols() - 1);
+  return DataItemUnder(cols_, x, twipsPerPixelX_);
 }
 
 namespace {
@@ -181,22 +245,32 @@ std::int32_t GridControl::RowBorderNear(std::int32_t y) const {
   return BorderNear(rows_, y, twipsPerPixelY_);
 }
 
-bool GridControl::StartResize(std::int32_t x, std::int32_t y) {
+GridControl::ResizeTarget GridControl::ResizeTargetAt(std::int32_t x, std::int32_t y) const {
   const std::int64_t xTwips = std::int64_t{x} * twipsPerPixelX_;
   const std::int64_t yTwips = std::int64_t{y} * twipsPerPixelY_;
   if ((allowUserResizing_ & kResizeColumns) && yTwips >= 0 && yTwips < rows_.FixedExtent()) {
-    if (const std::int32_t col = ColBorderNear(x); col >= 0) {
-      drag_ = {DragMode::kResizeCol, col, x, cols_.Size(col)};
-      return true;
-    }
+    if (const std::int32_t col = ColBorderNear(x); col >= 0) return {DragMode::kResizeCol, col};
   }
   if ((allowUserResizing_ & kResizeRows) && xTwips >= 0 && xTwips < cols_.FixedExtent()) {
-    if (const std::int32_t row = RowBorderNear(y); row >= 0) {
-      drag_ = {DragMode::kResizeRow, row, y, rows_.Size(row)};
-      return true;
-    }
+    if (const std::int32_t row = RowBorderNear(y); row >= 0) return {DragMode::kResizeRow, row};
   }
-  return false;
+  return {};
+}
+
+bool GridControl::StartResize(std::int32_t x, std::int32_t y) {
+  const ResizeTarget target = ResizeTargetAt(x, y);
+  if (target.mode == DragMode::kResizeCol)
+    drag_ = {target.mode, target.index, x, cols_.Size(target.index)};
+  else if (target.mode == DragMode::kResizeRow)
+    drag_ = {target.mode, target.index, y, rows_.Size(target.index)};
+  return target.mode != DragMode::kNone;
+}
+
+GridControl::PointerShape GridControl::PointerAt(std::int32_t x, std::int32_t y) const {
+  const DragMode mode = IsDragging() ? drag_.mode : ResizeTargetAt(x, y).mode;
+  if (mode == DragMode::kResizeCol) return PointerShape::kSizeColumn;
+  if (mode == DragMode::kResizeRow) return PointerShape::kSizeRow;
+  return PointerShape::kArrow;
 }
 
 // Sizes never go below one pixel, so a resized item can still be grabbed again.
@@ -210,10 +284,13 @@ void GridControl::Resize(std::int32_t x, std::int32_t y) {
     rows_.SetSize(drag_.index, static_cast<std::int32_t>(std::clamp<std::int64_t>(
                                    height, twipsPerPixelY_, kMaxItemSize)));
   }
+  Changed(kGridRepaint | kGridScrollBars);
 }
 
-void GridControl::OnKeyDown(std::uint32_t key, bool shift, bool control) {
+void GridControl::OnKeyDown(std::uint32_t key, KeyModifiers modifiers) {
   if (!HasDataCells()) return;
+  const bool shift = modifiers.shift;
+  const bool control = modifiers.control;
   std::int32_t row = shift ? rowSel_ : row_;
   std::int32_t col = shift ? colSel_ : col_;
   const std::int32_t page = std::max(1, FullyVisibleRows());

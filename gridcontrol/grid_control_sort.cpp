@@ -6,6 +6,7 @@
 #include <numeric>
 #include <optional>
 
+#include "gridcontrol/cell_number.h"
 #include "gridcontrol/grid_control.h"
 
 namespace dorvane {
@@ -24,9 +25,9 @@ bool IsBlank(char16_t c) {
   return c == u' ' || c == u'\t';
 }
 
-// Optional sign, digits with an optional point, optional exponent; nothing else
-// but blanks around it.
-std::optional<double> ParseDecimal(std::u16string_view text) {
+}  // namespace
+
+std::optional<double> ParseCellNumber(std::u16string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
   if (text.empty() || text.size() > 64) return std::nullopt;
@@ -58,9 +59,11 @@ std::optional<double> ParseDecimal(std::u16string_view text) {
   return negative ? -value : value;
 }
 
+namespace {
+
 SortKey MakeKey(const std::u16string& text) {
   if (text.empty()) return {};
-  if (const auto number = ParseDecimal(text)) return {KeyKind::kNumber, *number, {}};
+  if (const auto number = ParseCellNumber(text)) return {KeyKind::kNumber, *number, {}};
   return {KeyKind::kText, 0, text};
 }
 
@@ -153,6 +156,7 @@ void GridControl::SortRows(bool descending) {
   }
   std::move(moved.begin(), moved.end(),
             cells_.begin() + static_cast<std::ptrdiff_t>(CellIndex(top, 0)));
+  Changed(kGridRepaint);
 }
 
 }  // namespace dorvane

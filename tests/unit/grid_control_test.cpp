@@ -27,8 +27,7 @@ class GridControlTest : public ::testing::Test {
     return grid.HandleMessage(message, wParam, msg::MakePointParam(x, y));
   }
   void Key(std::uint32_t key, bool shift = false, bool control = false) {
-    grid.SetKeyModifiers({shift, control});
-    Send(msg::kKeyDown, key);
+    grid.HandleKey(key, {shift, control});
   }
   void Scroll(std::uint32_t message, std::uintptr_t code, std::uintptr_t thumb = 0) {
     grid.HandleMessage(message, code | thumb << 16, 0);
@@ -402,8 +401,8 @@ TEST_F(GridControlTest, MouseDragSelectsAndReleaseEndsIt) {
   ExpectSelection(1, 1, 1, 1);
   Send(msg::kMouseMove, msg::kMkLButton, 200, 60);
   ExpectSelection(1, 1, 3, 3);
-  Send(msg::kMouseMove, msg::kMkLButton, 5000, 5000);  // clamped to the grid's far end
-  ExpectSelection(1, 1, 99, 4);
+  Send(msg::kMouseMove, msg::kMkLButton, 5000, 5000);  // past the window: the last cell shown
+  ExpectSelection(1, 1, 18, 4);
   Send(msg::kMouseMove, msg::kMkLButton, -30, -30);  // over the headers: first cell shown
   ExpectSelection(1, 1, 1, 1);
   Send(msg::kMouseMove, msg::kMkLButton, 140, 40);
@@ -515,7 +514,7 @@ TEST_F(GridControlTest, ArrowKeysScrollTheCurrentCellIntoView) {
   EXPECT_EQ(grid.TopRow(), 17);
   Key(msg::kVkDown, true);
   ExpectSelection(17, 1, 18, 1);
-  Key(msg::kVkDown);  // modifiers count for one key only
+  Send(msg::kKeyDown, msg::kVkDown);  // a plain key message carries no modifiers
   ExpectSelection(18, 1, 18, 1);
 }
 
