@@ -118,7 +118,7 @@ struct Session {
 
   // Runs one command; false when it changed cells without recording a step.
   bool RunCommand(int command) {
-    HistoryStep* const previous = editor.history().current();
+    const HistoryStep* const previous = editor.history().current();
     const int declinedBefore = messages.declined;
     bool mustRecord = true;
     switch (command) {
@@ -197,7 +197,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   session.messages.finalPhase = true;
-  EditHistory& history = session.editor.history();
+  const EditHistory& history = session.editor.history();
   while (!history.AtSentinel() && session.editor.Undo() == 1) {
   }
   if (!everyStepRecorded || session.messages.capacityAccepted) return 0;

@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "grid/grid_editor.h"
-#include "grid/headless_editor_view.h"
 #include "gridcontrol/grid_control.h"
 #include "platform/clipboard.h"
 #include "platform/code_page.h"
 #include "platform/message_boxes.h"
+#include "tests/support/headless_editor_view.h"
 
 namespace dorvane::fuzz {
 

@@ -1,8 +1,9 @@
 #include "grid/clipboard_text.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
+
+#include "data/decimal.h"
 
 namespace dorvane {
 
@@ -14,17 +15,14 @@ constexpr std::string_view kSylkHeader =
     "P;FArial;M195\r\n"
     "F;P0;DG0G8;SM0;M255\r\n";
 
-std::string DecimalText(std::int64_t value) {
-  char digits[24];
-  return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
-}
-
-// Values that a spreadsheet would read as a number stay bare; everything else,
-// the empty text included, is quoted.
+// A bare value is read by a spreadsheet as a number, so only a value that is
+// wholly a number stays bare: a label such as "2nd point" or "-" must arrive as
+// text. A leading sign other than "-" or a blank would be lost as a number too.
 bool NeedsQuotes(std::string_view value) {
   if (value.empty()) return true;
   const char first = value.front();
-  return !((first >= '0' && first <= '9') || first == '.' || first == '-');
+  if (!((first >= '0' && first <= '9') || first == '.' || first == '-')) return true;
+  return ReadDecimalPrefix(value).end != value.size();
 }
 
 // Appends to the block while it keeps the room that the rest of its record needs
@@ -47,8 +45,8 @@ class SylkWriter {
 };
 
 bool AppendCell(SylkWriter& writer, std::int32_t row, std::int32_t col, std::string_view value) {
-  std::string record = "C;X" + DecimalText(col + 1);
-  if (col == 0) record += ";Y" + DecimalText(row + 1);
+  std::string record = "C;X" + FormatInteger(col + 1);
+  if (col == 0) record += ";Y" + FormatInteger(row + 1);
   record += ";K";
   if (!writer.Append(record, record.size() + 1)) return false;
   const bool quoted = NeedsQuotes(value);
@@ -94,9 +92,9 @@ std::optional<std::string> BuildSylkBlock(
     const std::function<std::string(std::int32_t row, std::int32_t col)>& cellValue) {
   SylkWriter writer;
   writer.AppendUnchecked(kSylkHeader);
-  writer.AppendUnchecked("B;X" + DecimalText(cols) + ";Y" + DecimalText(rows) + ";D0 0 " +
-                         DecimalText(std::int64_t{rows} - 1) + " " +
-                         DecimalText(std::int64_t{cols} - 1) + "\r\n");
+  writer.AppendUnchecked("B;X" + FormatInteger(cols) + ";Y" + FormatInteger(rows) + ";D0 0 " +
+                         FormatInteger(std::int64_t{rows} - 1) + " " +
+                         FormatInteger(std::int64_t{cols} - 1) + "\r\n");
   for (std::int32_t row = 0; row < rows; ++row)
     for (std::int32_t col = 0; col < cols; ++col)
       if (!AppendCell(writer, row, col, cellValue(row, col))) return std::nullopt;

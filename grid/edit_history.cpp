@@ -44,6 +44,12 @@ bool ColumnsInside(const CellRegion& region, std::int32_t cols) {
          (region.firstRow >= 0 && region.firstCol >= 0 && region.lastCol < cols);
 }
 
+// Rows up to `row` and a hundred spare ones below it, within the capacity; in
+// 64 bits, since a region read from a step may lie anywhere.
+std::int32_t GrownRowCount(std::int32_t row, std::int32_t capacity) {
+  return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{row} + 100, capacity));
+}
+
 std::u16string_view UpToNul(const std::u16string& text) {
   std::u16string_view view(text);
   return view.substr(0, view.find(u'\0'));
@@ -108,10 +114,9 @@ int GridEditor::RecordStep(std::int32_t firstRow, std::int32_t lastRow, std::int
   history_.DiscardRedo();
   HistoryStep* previous = history_.current();
   previous->after.reset();
-  if (!history_.AtSentinel()) {
-    previous->after = TakeImage(previous->region);
-    if (!previous->after) return 0;
-  }
+  // Without its after image the previous step can still be undone, only not
+  // redone; refusing the new step instead would freeze the history for good.
+  if (!history_.AtSentinel()) previous->after = TakeImage(previous->region);
 
   HistoryStep* step = history_.Append(kind, region);
   if (step == nullptr) return 0;
@@ -160,7 +165,7 @@ int GridEditor::RestoreImage(const CellImage* image, const CellRegion& region) {
   for (std::int32_t row = region.firstRow; row <= region.lastRow; ++row) {
     if (row > grid.Rows() - 1) {
       // Room below with some spare rows, but never past what the editor allows.
-      const std::int32_t grown = std::min(row + 100, RowCapacity());
+      const std::int32_t grown = GrownRowCount(row, RowCapacity());
       if (grown <= row) return 0;
       grid.SetRows(grown);
     }
@@ -182,7 +187,7 @@ int GridEditor::SelectRegion(const CellRegion& region) {
   {
     RedrawFreeze freeze(view_);
     if (region.lastRow > grid.Rows() - 1) {
-      const std::int32_t grown = std::min(region.lastRow + 100, RowCapacity());
+      const std::int32_t grown = GrownRowCount(region.lastRow, RowCapacity());
       if (grown > grid.Rows()) grid.SetRows(grown);
     }
     // A region that still does not fit is cut at the last row and column.
@@ -198,12 +203,13 @@ int GridEditor::SelectRegion(const CellRegion& region) {
 }
 
 int GridEditor::Undo() {
-  if (grid_ == nullptr || history_.AtSentinel()) return 0;
+  if (grid_ == nullptr) return 0;
+  CommitPendingEdit();
+  if (history_.AtSentinel()) return 0;
   HistoryStep* step = history_.current();
-  if (history_.AtNewest() && step->kind != StepKind::Insert && !step->after) {
+  // None when it cannot be taken: the step is undone all the same, just not redoable.
+  if (history_.AtNewest() && step->kind != StepKind::Insert && !step->after)
     step->after = TakeImage(step->region);
-    if (!step->after) return 0;
-  }
   switch (step->kind) {
     case StepKind::Insert:
       SelectRegion(step->region);
@@ -224,8 +230,12 @@ int GridEditor::Undo() {
 }
 
 int GridEditor::Redo() {
-  if (grid_ == nullptr || history_.AtNewest()) return 0;
+  if (grid_ == nullptr) return 0;
+  CommitPendingEdit();
+  if (history_.AtNewest()) return 0;
   HistoryStep* step = history_.current()->next.get();
+  const bool replayed = step->kind == StepKind::Insert || step->kind == StepKind::Delete;
+  if (!replayed && !step->after) return 0;  // its after image could not be taken
   history_.SetCurrent(step);
   switch (step->kind) {
     case StepKind::Insert:

@@ -48,7 +48,9 @@ class EditHistory {
   EditHistory& operator=(const EditHistory&) = delete;
 
   HistoryStep* head() { return head_.get(); }
+  const HistoryStep* head() const { return head_.get(); }
   HistoryStep* current() { return current_; }
+  const HistoryStep* current() const { return current_; }
   void SetCurrent(HistoryStep* step) { current_ = step; }
   bool AtSentinel() const { return current_ == head_.get(); }
   bool AtNewest() const { return current_->next == nullptr; }

@@ -272,6 +272,10 @@ int GridEditor::StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam) {
   return 1;
 }
 
+void GridEditor::CommitPendingEdit() {
+  if (editState_ != 0 && view_ != nullptr) CommitCellEdit(Grid().Row(), Grid().Col());
+}
+
 void GridEditor::CommitCellEdit(std::int32_t row, std::int32_t col) {
   Grid().SetTextMatrix(row, col, view_->EditText(kMaxCellEditUnits));
   editState_ = 0;

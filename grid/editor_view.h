@@ -43,7 +43,9 @@ class EditorView {
   virtual void ValidateGrid() = 0;
   virtual PixelSize GridWindowSize() const = 0;  // outer rectangle, borders included
   virtual PixelRect GridClientRect() const = 0;
-  virtual PixelPoint ScreenDpi() const = 0;  // dots per inch, x and y
+  // The control's own scale, which its window took from the screen: the editor
+  // keeps no copy, so it always finds cells where the control draws them.
+  virtual TwipsScale TwipsPerPixel() const = 0;
   virtual void FocusGrid() = 0;
 
   // The in-place EDIT, a hidden child of the grid window.

@@ -1,7 +1,7 @@
 #include <array>
-#include <charconv>
 
 #include "grid/grid_editor.h"
+#include "grid/number_text.h"
 
 namespace dorvane {
 
@@ -14,14 +14,6 @@ std::u16string ReadCellForFill(const FlexGrid& grid, std::int32_t row, std::int3
   std::u16string text = grid.TextMatrix(row, col);
   if (text.size() > kMaxFillTextUnits) text.resize(kMaxFillTextUnits);
   return text;
-}
-
-// "%0.3f", whatever the C locale says the decimal point is.
-std::u16string FormatThreeDecimals(double value) {
-  std::array<char, 400> buffer{};
-  const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
-                                    std::chars_format::fixed, 3);
-  return std::u16string(buffer.data(), result.ptr);
 }
 
 }  // namespace
@@ -94,9 +86,7 @@ int GridEditor::FillSeries() {
       const std::u16string above = ReadCellForFill(grid, row - 1, col);
       if (above.empty()) break;
       const float value = CellTextToNumber(above) + step;
-      std::u16string text = FormatThreeDecimals(static_cast<double>(value));
-      TrimTrailingZeros(text);
-      grid.SetTextMatrix(row, col, text);
+      grid.SetTextMatrix(row, col, ThreeDecimalsTrimmed(static_cast<double>(value)));
     }
   }
   fillSteps_.clear();
@@ -106,12 +96,13 @@ int GridEditor::FillSeries() {
 
 int GridEditor::DrawRangeXor(const CellRect& block) {
   const FlexGrid& grid = Grid();
+  const std::int32_t tx = twipsPerPixelX();
+  const std::int32_t ty = twipsPerPixelY();
   // The far edges divide the sum once, so the frame reaches the grid line.
-  const std::int32_t x1 = grid.ColPos(block.left) / twipsPerPixelX_ - 1;
-  const std::int32_t x2 = (grid.ColPos(block.right) + grid.ColWidth(block.right)) / twipsPerPixelX_;
-  const std::int32_t y1 = grid.RowPos(block.top) / twipsPerPixelY_ - 1;
-  const std::int32_t y2 =
-      (grid.RowPos(block.bottom) + grid.RowHeight(block.bottom)) / twipsPerPixelY_;
+  const std::int32_t x1 = grid.ColPos(block.left) / tx - 1;
+  const std::int32_t x2 = (grid.ColPos(block.right) + grid.ColWidth(block.right)) / tx;
+  const std::int32_t y1 = grid.RowPos(block.top) / ty - 1;
+  const std::int32_t y2 = (grid.RowPos(block.bottom) + grid.RowHeight(block.bottom)) / ty;
   const std::array<PixelPoint, 5> frame{{{x2, y2}, {x1, y2}, {x1, y1}, {x2, y1}, {x2, y2}}};
   view_->DrawPolyline(frame, PenKind::DragXor);
   return 1;

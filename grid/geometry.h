@@ -16,6 +16,20 @@ struct PixelSize {
   friend bool operator==(const PixelSize&, const PixelSize&) = default;
 };
 
+// Twips (1440 per inch) per screen pixel, across and down.
+struct TwipsScale {
+  std::int32_t x = 15;
+  std::int32_t y = 15;
+  friend bool operator==(const TwipsScale&, const TwipsScale&) = default;
+};
+
+// A screen that reports no resolution is taken as the standard 96 dpi; one finer
+// than a twip counts as one twip per pixel, so no pixel conversion divides by 0.
+constexpr std::int32_t TwipsPerPixelForDpi(std::int32_t dpi) {
+  const std::int32_t twips = 1440 / (dpi > 0 ? dpi : 96);
+  return twips > 0 ? twips : 1;
+}
+
 // Client pixels of the grid window.
 struct PixelRect {
   std::int32_t left = 0;

@@ -1,9 +1,9 @@
 #include "grid/grid_editor.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "data/decimal.h"
+#include "grid/number_text.h"
 
 namespace dorvane {
 
@@ -13,36 +13,12 @@ constexpr std::int32_t kMaxColumns = 27;
 constexpr std::int32_t kMaxCells = 340000;
 constexpr std::int32_t kMaxRows = 65536;
 constexpr std::int16_t kAlignCentre = 4;
-constexpr std::int32_t kTwipsPerInch = 1440;
-constexpr std::int32_t kStandardDpi = 96;
 constexpr std::size_t kNumberTextUnits = 256;
 
 std::int32_t CapacityForColumns(std::int32_t cols) {
   if (cols <= 0) return kMaxRows;
   return std::min(kMaxCells / cols, kMaxRows);
 }
-
-// A screen that reports no resolution would make every pixel conversion divide by
-// zero; it is treated as the standard 96 dpi, and a finer one than a twip as 1.
-std::int32_t TwipsPerPixel(std::int32_t dpi) {
-  return std::max(kTwipsPerInch / (dpi > 0 ? dpi : kStandardDpi), 1);
-}
-
-// "%d" of a value, in a buffer that lives as long as the view is used.
-class DecimalText {
- public:
-  explicit DecimalText(std::int32_t value) {
-    char digits[sizeof units_];
-    char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    size_ = static_cast<std::size_t>(end - digits);
-    std::copy(digits, end, units_);
-  }
-  std::u16string_view view() const { return {units_, size_}; }
-
- private:
-  char16_t units_[12];
-  std::size_t size_ = 0;
-};
 
 }  // namespace
 
@@ -61,6 +37,14 @@ int GridEditor::AttachControl(FlexGrid* grid, EditorView* view) {
   return 1;
 }
 
+std::int32_t GridEditor::twipsPerPixelX() const {
+  return view_ != nullptr ? std::max(view_->TwipsPerPixel().x, 1) : TwipsScale{}.x;
+}
+
+std::int32_t GridEditor::twipsPerPixelY() const {
+  return view_ != nullptr ? std::max(view_->TwipsPerPixel().y, 1) : TwipsScale{}.y;
+}
+
 FlexGrid& GridEditor::Grid() const {
   if (grid_ == nullptr) throw GridError(kGridErrorPointer, "no grid control");
   return *grid_;
@@ -69,13 +53,15 @@ FlexGrid& GridEditor::Grid() const {
 std::int32_t GridEditor::FixedBottomPx() const {
   const FlexGrid& grid = Grid();
   const std::int32_t last = grid.FixedRows() - 1;
-  return grid.RowPos(last) / twipsPerPixelY_ + grid.RowHeight(last) / twipsPerPixelY_ - 1;
+  const std::int32_t ty = twipsPerPixelY();
+  return grid.RowPos(last) / ty + grid.RowHeight(last) / ty - 1;
 }
 
 std::int32_t GridEditor::FixedRightPx() const {
   const FlexGrid& grid = Grid();
   const std::int32_t last = grid.FixedCols() - 1;
-  return grid.ColPos(last) / twipsPerPixelX_ + grid.ColWidth(last) / twipsPerPixelX_ - 1;
+  const std::int32_t tx = twipsPerPixelX();
+  return grid.ColPos(last) / tx + grid.ColWidth(last) / tx - 1;
 }
 
 std::int32_t GridEditor::GetRowCount() const {
@@ -104,12 +90,8 @@ int GridEditor::FormatGrid() {
   grid.SetRow(grid.FixedRows());
   grid.SetCol(grid.FixedCols());
 
-  const PixelPoint dpi = view_ != nullptr ? view_->ScreenDpi() : PixelPoint{};
-  twipsPerPixelX_ = TwipsPerPixel(dpi.x);
-  twipsPerPixelY_ = TwipsPerPixel(dpi.y);
-
-  grid.SetRowHeightMin(20 * twipsPerPixelY_);
-  for (std::int32_t col = 0; col < 3; ++col) grid.SetColWidth(col, 90 * twipsPerPixelX_);
+  grid.SetRowHeightMin(20 * twipsPerPixelY());
+  for (std::int32_t col = 0; col < 3; ++col) grid.SetColWidth(col, 90 * twipsPerPixelX());
 
   // Cosmetic settings: a control that refuses them still works.
   try {
@@ -148,7 +130,7 @@ int GridEditor::RenumberRows() {
   FlexGrid& grid = Grid();
   grid.SetColAlignment(0, kAlignCentre);
   const std::int32_t rows = grid.Rows();
-  for (std::int32_t row = 1; row < rows; ++row) grid.SetTextMatrix(row, 0, DecimalText(row).view());
+  for (std::int32_t row = 1; row < rows; ++row) grid.SetTextMatrix(row, 0, IntegerText(row));
   return 1;
 }
 
@@ -163,8 +145,8 @@ int GridEditor::RefreshSelection() {
   selLeft_ = std::min(col, colSel);
   selRight_ = std::max(col, colSel);
 
-  const std::int32_t tx = twipsPerPixelX_;
-  const std::int32_t ty = twipsPerPixelY_;
+  const std::int32_t tx = twipsPerPixelX();
+  const std::int32_t ty = twipsPerPixelY();
   selRectPx_.top = grid.RowPos(selTop_) / ty - 1;
   selRectPx_.left = grid.ColPos(selLeft_) / tx - 1;
   selRectPx_.right = grid.ColPos(selRight_) / tx + grid.ColWidth(selRight_) / tx - 1;
@@ -215,12 +197,12 @@ bool GridEditor::HitTestCell(std::int32_t x, std::int32_t y, std::int32_t& row,
   const PixelRect client = view_->GridClientRect();
 
   const auto hitRow = HitLine(
-      grid.FixedRows(), grid.TopRow(), grid.Rows(), y, client.bottom, twipsPerPixelY_,
+      grid.FixedRows(), grid.TopRow(), grid.Rows(), y, client.bottom, twipsPerPixelY(),
       [&](std::int32_t i) { return grid.RowPos(i); },
       [&](std::int32_t i) { return grid.RowHeight(i); });
   if (!hitRow) return false;
   const auto hitCol = HitLine(
-      grid.FixedCols(), grid.LeftCol(), grid.Cols(), x, client.right, twipsPerPixelX_,
+      grid.FixedCols(), grid.LeftCol(), grid.Cols(), x, client.right, twipsPerPixelX(),
       [&](std::int32_t i) { return grid.ColPos(i); },
       [&](std::int32_t i) { return grid.ColWidth(i); });
   if (!hitCol) return false;
@@ -234,12 +216,7 @@ float GridEditor::CellTextToNumber(std::u16string_view text) {
 }
 
 void GridEditor::TrimTrailingZeros(std::u16string& text) {
-  while (text.size() > 1) {
-    const char16_t last = text.back();
-    if (last != u'0' && last != u'.') return;
-    text.pop_back();
-    if (last == u'.') return;
-  }
+  dorvane::TrimTrailingZeros(text);
 }
 
 }  // namespace dorvane

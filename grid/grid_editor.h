@@ -120,17 +120,21 @@ class GridEditor {
   const PixelRect& selRectPx() const { return selRectPx_; }
   const PixelRect& fillHandleRect() const { return fillHandleRect_; }
   const CellRect& dragRange() const { return dragRange_; }
-  std::int32_t twipsPerPixelX() const { return twipsPerPixelX_; }
-  std::int32_t twipsPerPixelY() const { return twipsPerPixelY_; }
+  std::int32_t twipsPerPixelX() const;
+  std::int32_t twipsPerPixelY() const;
   bool buttonDown() const { return buttonDown_; }
   bool fillDragging() const { return fillDragging_; }
   int editState() const { return editState_; }
   bool popupMenuBuilt() const { return popupMenuBuilt_; }
-  EditHistory& history() { return history_; }
+  // Read-only: only the editor's commands may change the history.
+  const EditHistory& history() const { return history_; }
   FlexGrid* grid() const { return grid_; }
 
  private:
   FlexGrid& Grid() const;  // throws GridError(kGridErrorPointer) without a control
+  // An edit still open (shown or hidden) goes into the current cell, its own:
+  // a command that moves rows would otherwise take the text to another row.
+  void CommitPendingEdit();
   std::int32_t FixedBottomPx() const;
   std::int32_t FixedRightPx() const;
   // InsertRows that tells a declined question (none) from an insert of 0 rows.
@@ -154,8 +158,6 @@ class GridEditor {
   EditorView* view_ = nullptr;
   bool popupMenuBuilt_ = false;
 
-  std::int32_t twipsPerPixelX_ = 0;
-  std::int32_t twipsPerPixelY_ = 0;
   std::int32_t selTop_ = 0;
   std::int32_t selBottom_ = 0;
   std::int32_t selLeft_ = 0;

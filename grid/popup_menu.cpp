@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <array>
 
 #include "grid/grid_editor.h"
@@ -73,7 +74,12 @@ std::intptr_t GridEditor::OnCommand(std::uintptr_t wParam, std::intptr_t lParam)
   // Only the menu sends commands with lParam 0; the in-place EDIT's
   // notifications carry its handle and ids that could look like menu items.
   if (lParam != 0) return view_->CallGridProc(msg::kCommand, wParam, lParam);
-  switch (static_cast<std::uint32_t>(wParam & 0xFFFFu)) {
+  const auto id = static_cast<std::uint32_t>(wParam & 0xFFFFu);
+  const auto items = PopupMenuItems();
+  const bool isMenuItem = std::any_of(items.begin(), items.end(),
+                                      [id](const PopupMenuItem& item) { return item.id == id; });
+  if (isMenuItem && id != 0) CommitPendingEdit();
+  switch (id) {
     case kCmdInsertRows:
       InsertRows(true);
       break;

@@ -1,22 +1,17 @@
 #include <algorithm>
-#include <charconv>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "grid/grid_editor.h"
+#include "grid/number_text.h"
 
 namespace dorvane {
 
 namespace {
 
 std::u16string CapacityQuestion(std::int32_t capacity) {
-  char digits[16];
-  char* end = std::to_chars(digits, digits + sizeof digits, capacity).ptr;
-  std::u16string text = u"最大支持";
-  text.append(digits, end);
-  text += u"行，超出部分将被丢弃!\n是否继续?";
-  return text;
+  return u"最大支持" + IntegerText(capacity) + u"行，超出部分将被丢弃!\n是否继续?";
 }
 
 // The grid's questions: Yes and No, stop icon, No as the default.
@@ -29,13 +24,6 @@ bool AskYes(MessageBoxes& messages, std::u16string text, std::u16string caption)
   request.secondButtonDefault = true;
   request.owner = MessageOwner::Grid;
   return messages.Show(request) == MessageAnswer::Yes;
-}
-
-// "%0.3f" without the C locale.
-std::u16string FormatMean(double mean) {
-  char digits[400];
-  char* end = std::to_chars(digits, digits + sizeof digits, mean, std::chars_format::fixed, 3).ptr;
-  return std::u16string(digits, end);
 }
 
 bool RowIsEmpty(const FlexGrid& grid, std::int32_t row) {
@@ -63,6 +51,7 @@ std::int32_t GridEditor::InsertRows(bool recordUndo) {
 
 std::optional<std::int32_t> GridEditor::TryInsertRows(bool recordUndo) {
   FlexGrid& grid = Grid();
+  CommitPendingEdit();
   // The step covers the refreshed selection, so the shift is measured on it too.
   if (recordUndo) RefreshSelection();
   const std::int32_t oldRows = grid.Rows();
@@ -89,6 +78,7 @@ std::optional<std::int32_t> GridEditor::TryInsertRows(bool recordUndo) {
 
 std::int32_t GridEditor::DeleteRows(bool recordUndo) {
   FlexGrid& grid = Grid();
+  CommitPendingEdit();
   if (recordUndo) RefreshSelection();
   const std::int32_t count = selBottom_ - selTop_ + 1;
   const std::int32_t rows = grid.Rows();
@@ -126,9 +116,7 @@ int GridEditor::AverageColumns() {
       grid.SetTextMatrix(row, col, u"");
     }
     if (count == 0) continue;
-    std::u16string mean = FormatMean(static_cast<double>(sum) / count);
-    TrimTrailingZeros(mean);
-    grid.SetTextMatrix(selTop_, col, mean);
+    grid.SetTextMatrix(selTop_, col, ThreeDecimalsTrimmed(static_cast<double>(sum) / count));
   }
   return 1;
 }
@@ -136,6 +124,7 @@ int GridEditor::AverageColumns() {
 int GridEditor::SortRows(int mode) {
   if (mode != 3 && mode != 4) return 0;
   FlexGrid& grid = Grid();
+  CommitPendingEdit();
   RefreshSelection();
   if (selTop_ == selBottom_) return 0;
 
@@ -182,6 +171,7 @@ int GridEditor::SortRows(int mode) {
 
 int GridEditor::ReverseColumns() {
   FlexGrid& grid = Grid();
+  CommitPendingEdit();
   RefreshSelection();
   RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::BlockChange);
   for (std::int32_t col = selLeft_; col <= selRight_; ++col) {

@@ -38,7 +38,9 @@ class FakeEditorView : public EditorView {
   void ValidateGrid() override { ++validations; }
   PixelSize GridWindowSize() const override { return windowSize; }
   PixelRect GridClientRect() const override { return clientRect; }
-  PixelPoint ScreenDpi() const override { return dpi; }
+  TwipsScale TwipsPerPixel() const override {
+    return {control_.TwipsPerPixelX(), control_.TwipsPerPixelY()};
+  }
   void FocusGrid() override { focus = Focus::Grid; }
   void MoveEditBox(const PixelRect& rect) override { editRect = rect; }
   void ShowEditBox(bool visible) override { editVisible = visible; }
@@ -73,7 +75,6 @@ class FakeEditorView : public EditorView {
 
   PixelSize windowSize{400, 300};
   PixelRect clientRect{0, 0, 400, 300};
-  PixelPoint dpi{96, 96};
   PixelPoint screenOrigin{100, 50};
   PixelPoint cursorScreen{0, 0};
   int invalidations = 0;

@@ -110,8 +110,19 @@ TEST_F(ClipboardCommandsTest, CopyOfOneCellAndTheQuotingRule) {
                {u" 1", "\" 1\""},
                {u"x\"y", "\"x\"y\""},
                {u"高程", "\"\xB8\xDF\xB3\xCC\""},
-               {u"9 个", "9 \xB8\xF6"}};
+               {u"1e3", "1e3"},
+               {u"-.5", "-.5"},
+               {u"7.", "7."},
+               // Labels that merely start like a number arrive as text.
+               {u"9 个", "\"9 \xB8\xF6\""},
+               {u"1号点", "\"1\xBA\xC5\xB5\xE3\""},
+               {u"2nd point", "\"2nd point\""},
+               {u"-", "\"-\""},
+               {u".", "\".\""},
+               {u"1.2.3", "\"1.2.3\""},
+               {u"12 ", "\"12 \""}};
   for (const auto& c : cases) {
+    SCOPED_TRACE(testing::ToUtf8(c.text));
     control.SetTextMatrix(4, 3, c.text);
     Select(4, 3, 4, 3);
     ASSERT_EQ(editor->CopySelection(), 1);
@@ -332,7 +343,7 @@ TEST_F(ClipboardCommandsTest, PasteTakesTextBeforeSylk) {
   clipboard.Clear();
   clipboard.AddBlock(kClipboardText, Bytes("plain"));
   const auto before = Snapshot();
-  HistoryStep* const current = editor->history().current();
+  const HistoryStep* const current = editor->history().current();
   EXPECT_EQ(editor->PasteClipboard(), 1);
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(editor->history().current(), current);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <new>
 #include <string>
 #include <vector>
@@ -147,6 +148,9 @@ TEST_F(EditHistoryTest, RestoreBelowTheGridGrowsItWithinCapacity) {
 
   EXPECT_EQ(editor->RestoreImage(&image, {65535, 65536, 2, 2}), 0);
   EXPECT_EQ(control.Rows(), 65536);
+  const std::int32_t farthest = std::numeric_limits<std::int32_t>::max();
+  EXPECT_EQ(editor->RestoreImage(&image, {farthest - 1, farthest, 2, 2}), 0);
+  EXPECT_EQ(control.Rows(), 65536);
   EXPECT_EQ(control.TextMatrix(65535, 2), u"p");
 }
 
@@ -170,12 +174,14 @@ TEST_F(EditHistoryTest, SelectRegionBelowTheGridGrowsWithinCapacityAndClamps) {
   EXPECT_EQ(editor->SelectRegion({65500, 70000, 1, 5}), 1);
   EXPECT_EQ(control.Rows(), 65536);
   ExpectSelected({65500, 65535, 1, 2});
+  EXPECT_EQ(editor->SelectRegion({65500, std::numeric_limits<std::int32_t>::max(), 1, 1}), 1);
+  ExpectSelected({65500, 65535, 1, 1});
 }
 
 TEST_F(EditHistoryTest, RecordingRetakesThePreviousAfterImage) {
   control.SetTextMatrix(3, 1, u"old");
   ASSERT_EQ(editor->RecordStep(3, 3, 1, 1, StepKind::CellEdit), 1);
-  HistoryStep* edit = editor->history().current();
+  const HistoryStep* edit = editor->history().current();
   EXPECT_EQ(Units(*edit->before), std::u16string_view(u"old\0", 4));
   EXPECT_FALSE(edit->after.has_value());
   control.SetTextMatrix(3, 1, u"new");
@@ -225,6 +231,37 @@ TEST_F(EditHistoryTest, OversizedClearIsNotRecordedAndUndoReachesTheStepBefore) 
   EXPECT_EQ(control.TextMatrix(2, 2), u"");
   EXPECT_EQ(editor->Redo(), 1);
   EXPECT_EQ(control.TextMatrix(1, 2), u"b");  // its after image predates the clear
+}
+
+// 1100 cells of 256 units: an empty block before, past the image limit after.
+TEST_F(EditHistoryTest, AStepWhoseAfterImageIsTooLargeStaysUndoableButNotRedoable) {
+  std::u16string lines;
+  for (int line = 0; line < 1100; ++line) lines += std::u16string(256, u'z') + u"\r\n";
+  clipboard.AddBlock(kClipboardUnicodeText, UnicodeBlock(lines));
+  const auto pasteIntoColumnOne = [&] {
+    Select(1, 1, 1, 1);
+    ASSERT_EQ(editor->PasteUnicodeText(), 1);
+    ASSERT_EQ(control.TextMatrix(1100, 1), std::u16string(256, u'z'));
+  };
+
+  pasteIntoColumnOne();  // undone while it is the newest step
+  EXPECT_EQ(editor->Undo(), 1);
+  EXPECT_EQ(Column(1, 1, 1100), Texts(1100, u""));
+  EXPECT_EQ(editor->Redo(), 0);
+  EXPECT_TRUE(editor->history().AtSentinel());
+
+  pasteIntoColumnOne();  // followed by a step that must still be recorded
+  control.SetTextMatrix(3, 2, u"kept");
+  Select(3, 2, 3, 2);
+  ASSERT_EQ(editor->ClearSelection(true), 1);
+  EXPECT_EQ(StepCount(), 2u);
+  EXPECT_EQ(editor->Undo(), 1);
+  EXPECT_EQ(control.TextMatrix(3, 2), u"kept");
+  EXPECT_EQ(editor->Undo(), 1);
+  EXPECT_EQ(Column(1, 1, 1100), Texts(1100, u""));
+  EXPECT_EQ(editor->Redo(), 0);
+  EXPECT_EQ(Column(1, 1, 1100), Texts(1100, u""));
+  EXPECT_TRUE(editor->history().AtSentinel());
 }
 
 TEST_F(EditHistoryTest, RecordingAfterTwoUndosDiscardsThem) {
@@ -387,7 +424,7 @@ TEST_F(UndoOfRowOperations, DeclinedReplayLeavesGridAndHistoryAsTheyWere) {
   FillTags(65536);
   Select(1, 1, 65535, 2);
   ASSERT_EQ(editor->InsertRows(true), 0);  // at capacity: only empties, after a Yes
-  HistoryStep* insert = editor->history().current();
+  const HistoryStep* insert = editor->history().current();
   FillTags(65536);
   const Texts snapshot = Snapshot();
   messages.Clear();
@@ -458,11 +495,11 @@ TEST(EditHistoryOutOfMemory, AStepThatCannotBeImagedIsNotRecorded) {
   grid.starved = true;
   EXPECT_EQ(editor.RecordStep(2, 2, 1, 1, StepKind::CellEdit), 0);
   EXPECT_FALSE(editor.TakeImage({1, 1, 1, 1}).has_value());
-  EXPECT_EQ(editor.Undo(), 0);
-  grid.starved = false;
-
   EXPECT_EQ(editor.history().StepCount(), 1u);
+  // Undo needs only the before image; the step just cannot be redone.
   EXPECT_EQ(editor.Undo(), 1);
+  grid.starved = false;
+  EXPECT_EQ(editor.Redo(), 0);
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ TEST_F(EditorEvents, DoubleClickOpensTheEditOverTheCellWithItsTextAndRecordsTheC
   EXPECT_EQ(view.editText, u"12.5");
   EXPECT_EQ(view.focus, Focus::Edit);
   EXPECT_EQ(view.editRect, (PixelRect{89, 59, 179, 79}));
-  HistoryStep* step = editor->history().current();
+  const HistoryStep* step = editor->history().current();
   EXPECT_EQ(step->kind, StepKind::CellEdit);
   EXPECT_EQ(step->region, (CellRegion{3, 3, 1, 1}));
 }

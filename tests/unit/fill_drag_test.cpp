@@ -111,7 +111,7 @@ TEST_F(FillDrag, PressAndReleaseOnTheHandleRecordsAStepAndChangesNothing) {
   LeftRelease(Handle());
 
   EXPECT_EQ(Snapshot(), before);
-  HistoryStep* step = editor->history().current();
+  const HistoryStep* step = editor->history().current();
   EXPECT_EQ(step->kind, StepKind::FillDrag);
   EXPECT_EQ(step->region, (CellRegion{1, 2, 1, 1}));
   EXPECT_EQ(control.Row(), 1);

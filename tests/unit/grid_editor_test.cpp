@@ -1,6 +1,8 @@
 #include <cmath>
 #include <limits>
 
+#include "grid/topography_grid.h"
+#include "platform/window_messages.h"
 #include "support/editor_fixture.h"
 
 namespace dorvane {
@@ -90,31 +92,44 @@ TEST_F(GridEditorTest, RowCountStaysBetweenOneAndTheCapacityAndRenumbers) {
   EXPECT_EQ(control.TextMatrix(39, 0), u"39");
 }
 
-TEST(GridEditorHosting, TwipsPerPixelFollowTheScreenResolution) {
-  const struct {
-    PixelPoint dpi;
-    std::int32_t x, y;
-  } cases[] = {
-      {{96, 96}, 15, 15},  {{120, 120}, 12, 12}, {{144, 144}, 10, 10},
-      {{96, 144}, 15, 10}, {{0, 0}, 15, 15},  // a screen without a resolution is taken as 96 dpi
-      {{5000, 96}, 1, 15}};
-  for (const auto& c : cases) {
+// The control's window measures the screen; the editor must find, frame and
+// edit each cell exactly where the control draws it.
+TEST(GridEditorHosting, EditorAndControlShareOneResolution) {
+  for (const std::int32_t dpi : {96, 120, 144}) {
+    SCOPED_TRACE(dpi);
+    const std::int32_t twips = 1440 / dpi;
     GridControl control;
+    control.SetTwipsPerPixel(twips, twips);
     testing::FakeEditorView view{control};
     MemoryClipboard clipboard;
     auto codePage = MakeCodePage("CP936");
     testing::ScriptedMessageBoxes messages;
     GridEditor editor(clipboard, *codePage, messages);
     view.SetEditor(&editor);
-    view.dpi = c.dpi;
-    EXPECT_EQ(editor.AttachControl(&control, &view), 1);
-    EXPECT_EQ(editor.twipsPerPixelX(), c.x) << c.dpi.x;
-    EXPECT_EQ(editor.twipsPerPixelY(), c.y) << c.dpi.y;
-    EXPECT_EQ(control.ColWidth(0), 90 * c.x);
-    EXPECT_EQ(control.ColWidth(2), 90 * c.x);
-    EXPECT_EQ(control.RowHeightMin(), 20 * c.y);
-    EXPECT_TRUE(editor.popupMenuBuilt());
+    view.SetWindowSize(400, 300);
+    ASSERT_EQ(editor.AttachControl(&control, &view), 1);
+    SetUpTopographyGrid(editor);
+    EXPECT_EQ(control.ColWidth(2), 90 * twips);
+    EXPECT_EQ(control.RowHeightMin(), 20 * twips);
+
+    const std::int32_t x = (control.ColPos(2) + control.ColWidth(2) / 2) / twips;
+    const std::int32_t y = (control.RowPos(6) + control.RowHeight(6) / 2) / twips;
+    editor.GridWindowProc(msg::kLButtonDblClk, msg::kMkLButton, msg::MakePointParam(x, y));
+
+    EXPECT_EQ(control.Row(), 6);
+    EXPECT_EQ(control.Col(), 2);
+    EXPECT_EQ(editor.editState(), 3);
+    const std::int32_t left = control.ColPos(2) / twips, top = control.RowPos(6) / twips;
+    EXPECT_EQ(view.editRect, (PixelRect{left - 1, top - 1, left + control.ColWidth(2) / twips - 1,
+                                        top + control.RowHeight(6) / twips - 1}));
   }
+}
+
+TEST(GridEditorHosting, TwipsPerPixelFollowTheScreenResolution) {
+  const struct {
+    std::int32_t dpi, twips;
+  } cases[] = {{96, 15}, {120, 12}, {144, 10}, {0, 15}, {-1, 15}, {5000, 1}};
+  for (const auto& c : cases) EXPECT_EQ(TwipsPerPixelForDpi(c.dpi), c.twips) << c.dpi;
 }
 
 TEST_F(GridEditorTest, AttachingAppliesTheStandardSettings) {

@@ -192,6 +192,34 @@ TEST_F(PopupMenu, EachMenuCommandReachesItsCommand) {
   }
 }
 
+TEST_F(PopupMenu, APendingEditLandsInItsOwnCellBeforeAnyCommandRuns) {
+  const struct {
+    const char* name;
+    std::int32_t top, bottom;  // the block in column 1 on which Enter starts the edit
+    std::uint32_t id;
+    std::vector<std::u16string> rows;  // column 1, rows 1 to 4, afterwards
+  } cases[] = {
+      {"delete", 2, 2, kCmdDeleteRows, {u"3", u"2", u"8", u""}},
+      {"insert", 2, 2, kCmdInsertRows, {u"3", u"", u"9", u"2"}},
+      {"undo takes the typing back", 2, 2, kCmdUndo, {u"3", u"1", u"2", u"8"}},
+      {"ascending", 1, 4, kCmdSortAscending, {u"1", u"2", u"8", u"9"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    FillColumn(1, 1, {u"3", u"1", u"2", u"8"});
+    Select(c.top, 1, c.bottom, 1);
+    KeyDown(msg::kVkReturn);
+    ASSERT_EQ(editor->editState(), 3);
+    view.editText = u"9";
+
+    Send(msg::kCommand, c.id, 0);
+
+    EXPECT_EQ(Column(1, 1, 4), c.rows);
+    EXPECT_EQ(editor->editState(), 0);
+    EXPECT_FALSE(view.editVisible);
+  }
+}
+
 TEST_F(PopupMenu, AnEditNotificationIsNeverTakenForAMenuCommand) {
   FillColumn(1, 1, {u"1", u"2"});
   Select(1, 1, 2, 1);

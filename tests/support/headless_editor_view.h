@@ -6,7 +6,7 @@ namespace dorvane {
 
 // A window that is not there: runs the editor's commands without a display, as
 // batch tools, benchmarks and fuzzers do. Input reaches no control and nothing
-// is drawn; the geometry is a fixed 400 x 300 pixels at 96 dpi.
+// is drawn; the geometry is a fixed 400 x 300 pixels at the control's default scale.
 class HeadlessEditorView : public EditorView {
  public:
   std::intptr_t CallGridProc(std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
@@ -16,7 +16,7 @@ class HeadlessEditorView : public EditorView {
   void ValidateGrid() override {}
   PixelSize GridWindowSize() const override { return {400, 300}; }
   PixelRect GridClientRect() const override { return {0, 0, 400, 300}; }
-  PixelPoint ScreenDpi() const override { return {96, 96}; }
+  TwipsScale TwipsPerPixel() const override { return {}; }
   void FocusGrid() override {}
   void MoveEditBox(const PixelRect&) override {}
   void ShowEditBox(bool) override {}
