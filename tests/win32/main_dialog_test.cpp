@@ -1,0 +1,369 @@
+#include <windows.h>
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/win32/main_dialog.h"
+#include "main_dialog_driver.h"
+#include "platform/file_access.h"
+#include "resources/resource.h"
+#include "win32_test_support.h"
+
+namespace dorvane::win32 {
+namespace {
+
+using testing::ScratchFolder;
+using testing::WriteFileBytes;
+using namespace testing::dialog;
+
+const std::string kTwoDataLines =
+    "Line\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n0\r\n0\r\n0\r\n0";
+const std::string kOneDataLine = "Line\r\n1.0\r\n1\r\n1\r\n0\r\n0\r\n1 1 10\r\n0\r\n0\r\n0\r\n0";
+
+class MainDialogTest : public ::testing::Test {
+ protected:
+  MainDialogTest() : files_(messages_) {
+    files_.SetFileDialogs(Answer(openAnswers_), Answer(saveAnswers_));
+  }
+
+  // Runs the real dialog; `script` drives it from inside its message loop.
+  INT_PTR Run(const std::function<void(HWND)>& script) {
+    return RunDriven([&] { return RunMainDialog(::GetModuleHandleW(nullptr), messages_, files_); },
+                     L"Dorvane1.1", script);
+  }
+
+  // Picks `path` with the row's browse button.
+  void Browse(HWND dialog, int browseId, const std::filesystem::path& path) {
+    openAnswers_.push_back(path.wstring());
+    Click(dialog, browseId);
+  }
+
+  std::filesystem::path DataFile(const wchar_t* name, const std::string& content) {
+    const std::filesystem::path path = folder_ / name;
+    WriteFileBytes(path, content);
+    return path;
+  }
+
+  static FileAccess::FileDialog Answer(std::deque<std::wstring>& answers) {
+    return [&answers](OPENFILENAMEW& request) {
+      if (answers.empty()) return false;
+      const std::wstring chosen = answers.front();
+      answers.pop_front();
+      if (chosen.size() >= request.nMaxFile) return false;
+      std::wcscpy(request.lpstrFile, chosen.c_str());
+      return true;
+    };
+  }
+
+  RecordingWin32Boxes messages_;
+  FileAccess files_;
+  std::deque<std::wstring> openAnswers_;
+  std::deque<std::wstring> saveAnswers_;
+  ScratchFolder folder_;
+};
+
+TEST_F(MainDialogTest, StartsInTheMergeModeWithOnlyTheFirstRowsFileControls) {
+  const INT_PTR result = Run([](HWND dialog) {
+    EXPECT_EQ(WindowText(dialog), L"Dorvane1.1");
+    EXPECT_TRUE(IsChecked(dialog, IDC_MODE_MERGE));
+    EXPECT_FALSE(IsChecked(dialog, IDC_MODE_SCRIPT2D));
+    EXPECT_FALSE(IsChecked(dialog, IDC_MODE_SCRIPT3D));
+    EXPECT_TRUE(IsShown(dialog, IDC_ROW_BROWSE));
+    EXPECT_TRUE(IsShown(dialog, IDC_ROW_PATH));
+    for (int id = IDC_ROW_LOCATION_LABEL; id <= IDC_ROW_DIRECTION_GROUP; ++id)
+      EXPECT_FALSE(IsShown(dialog, id)) << id;
+    EXPECT_TRUE(IsShown(dialog, IDC_TOPOGRAPHY));
+    EXPECT_FALSE(IsChecked(dialog, IDC_TOPOGRAPHY));
+    EXPECT_FALSE(IsShown(dialog, IDC_GRID_FRAME));
+    EXPECT_EQ(ItemText(dialog, IDC_ROW_X), L"0");
+    EXPECT_EQ(ItemText(dialog, IDC_ROW_Y), L"0");
+    EXPECT_TRUE(IsChecked(dialog, IDC_ROW_INCREASING));
+    EXPECT_TRUE(IsChecked(dialog, IDC_ROW_X_DIRECTION));
+    Click(dialog, IDC_EXIT);
+  });
+  EXPECT_EQ(result, IDC_EXIT);
+}
+
+TEST_F(MainDialogTest, TheCloseBoxEndsWithZeroAndEscDoesNotClose) {
+  const INT_PTR result = Run([](HWND dialog) {
+    PressKey(::GetDlgItem(dialog, IDC_ADD_FILE), VK_ESCAPE);
+    EXPECT_TRUE(::IsWindowVisible(dialog));
+    ::SendMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+  });
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(MainDialogTest, ScriptModesShowTheirRowControlsAndClearTheTopographyBox) {
+  Run([](HWND dialog) {
+    Click(dialog, IDC_MODE_SCRIPT2D);
+    const std::vector<int> script2dShown = {
+        IDC_ROW_BROWSE,     IDC_ROW_PATH,       IDC_ROW_LOCATION_LABEL, IDC_ROW_X,
+        IDC_ROW_INCREASING, IDC_ROW_DECREASING, IDC_ROW_X_LABEL,        IDC_ROW_ORDER_GROUP};
+    for (int id = IDC_ROW_BROWSE; id <= IDC_ROW_DIRECTION_GROUP; ++id) {
+      const bool expected =
+          std::find(script2dShown.begin(), script2dShown.end(), id) != script2dShown.end();
+      EXPECT_EQ(IsShown(dialog, id), expected) << id;
+    }
+    EXPECT_FALSE(IsShown(dialog, IDC_TOPOGRAPHY));
+    EXPECT_FALSE(IsShown(dialog, IDC_GRID_FRAME));
+
+    Click(dialog, IDC_MODE_SCRIPT3D);
+    for (int id = IDC_ROW_BROWSE; id <= IDC_ROW_DIRECTION_GROUP; ++id)
+      EXPECT_TRUE(IsShown(dialog, id)) << id;
+    EXPECT_FALSE(IsShown(dialog, IDC_TOPOGRAPHY));
+
+    Click(dialog, IDC_MODE_MERGE);
+    EXPECT_TRUE(IsShown(dialog, IDC_TOPOGRAPHY));
+    EXPECT_FALSE(IsChecked(dialog, IDC_TOPOGRAPHY));
+    EXPECT_FALSE(IsShown(dialog, IDC_ROW_X));
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, RowsFillAColumnThenStartAnotherNearTheTopThenStopOnScreen) {
+  Run([](HWND dialog) {
+    Click(dialog, IDC_DELETE_FILE);  // the first row stays
+    EXPECT_NE(::GetDlgItem(dialog, IDC_ROW_BROWSE), nullptr);
+    EXPECT_EQ(::GetDlgItem(dialog, 2201), nullptr);
+
+    const RECT first = ItemRect(dialog, IDC_ROW_BROWSE);
+    std::vector<RECT> buttons = {first};
+    for (int rows = 1; rows < 30; ++rows) {
+      Click(dialog, IDC_ADD_FILE);
+      const HWND button = ::GetDlgItem(dialog, 2201 + 13 * (rows - 1));
+      if (button == nullptr) break;
+      buttons.push_back(ItemRect(dialog, 2201 + 13 * (rows - 1)));
+    }
+    ASSERT_GE(buttons.size(), 3u) << "no second column on this screen";
+    ASSERT_LT(buttons.size(), 30u) << "the screen should stop the rows first";
+    bool newColumn = false;
+    for (std::size_t i = 1; i < buttons.size(); ++i) {
+      const RECT& previous = buttons[i - 1];
+      const RECT& row = buttons[i];
+      if (row.left == previous.left) {
+        EXPECT_GT(row.top, previous.bottom) << "row " << i;
+      } else {
+        EXPECT_GT(row.left, previous.right) << "row " << i;
+        EXPECT_LT(row.top, first.top) << "a new column starts near the top";
+        newColumn = true;
+      }
+    }
+    EXPECT_TRUE(newColumn);
+    // Another press adds nothing.
+    const int nextId = 2201 + 13 * static_cast<int>(buttons.size() - 1);
+    Click(dialog, IDC_ADD_FILE);
+    EXPECT_EQ(::GetDlgItem(dialog, nextId), nullptr);
+
+    // The dialog stays whole on the screen, and the grid frame beside the last column.
+    RECT window{};
+    ::GetWindowRect(dialog, &window);
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_GE(window.left, work.left);
+    EXPECT_LE(window.right, work.right);
+    EXPECT_LE(window.bottom, work.bottom);
+    EXPECT_GT(ItemRect(dialog, IDC_GRID_FRAME).left, buttons.back().right);
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, ANewRowTakesTheNextIdsTheFirstRowsCoordinatesAndTheFirstRadios) {
+  Run([](HWND dialog) {
+    Click(dialog, IDC_MODE_SCRIPT3D);
+    SetItemText(dialog, IDC_ROW_X, L"12");
+    SetItemText(dialog, IDC_ROW_Y, L"7.5");
+    Click(dialog, IDC_ROW_DECREASING);
+    Click(dialog, IDC_ROW_Y_DIRECTION);
+    EXPECT_TRUE(IsChecked(dialog, IDC_ROW_DECREASING));
+    EXPECT_FALSE(IsChecked(dialog, IDC_ROW_INCREASING));
+
+    Click(dialog, IDC_ADD_FILE);
+    for (int id = 2201; id <= 2213; ++id) {
+      const HWND control = ::GetDlgItem(dialog, id);
+      ASSERT_NE(control, nullptr) << id;
+      EXPECT_EQ(ClassName(control), ClassName(::GetDlgItem(dialog, id - 2201 + IDC_ROW_BROWSE)));
+      EXPECT_TRUE(::IsWindowVisible(control)) << id;  // mode 2 shows every position
+    }
+    EXPECT_EQ(::GetDlgItem(dialog, 2214), nullptr);
+    EXPECT_EQ(ItemText(dialog, 2202), L"");
+    EXPECT_EQ(ItemText(dialog, 2203), L"首电极的坐标位置");
+    EXPECT_EQ(ItemText(dialog, 2204), L"12");
+    EXPECT_EQ(ItemText(dialog, 2205), L"7.5");
+    EXPECT_TRUE(IsChecked(dialog, 2206));
+    EXPECT_FALSE(IsChecked(dialog, 2207));
+    EXPECT_TRUE(IsChecked(dialog, 2208));
+    EXPECT_FALSE(IsChecked(dialog, 2209));
+    EXPECT_EQ(::SendDlgItemMessageW(dialog, 2204, WM_GETFONT, 0, 0),
+              ::SendDlgItemMessageW(dialog, IDC_ROW_X, WM_GETFONT, 0, 0));
+
+    // The new row's radios answer by themselves, not the first row's.
+    Click(dialog, 2207);
+    EXPECT_TRUE(IsChecked(dialog, 2207));
+    EXPECT_FALSE(IsChecked(dialog, 2206));
+    EXPECT_TRUE(IsChecked(dialog, IDC_ROW_DECREASING));
+
+    Click(dialog, IDC_DELETE_FILE);
+    EXPECT_EQ(::GetDlgItem(dialog, 2201), nullptr);
+    Click(dialog, IDC_ADD_FILE);
+    EXPECT_NE(::GetDlgItem(dialog, 2201), nullptr);
+    EXPECT_NE(::GetDlgItem(dialog, 2213), nullptr);
+    EXPECT_EQ(::GetDlgItem(dialog, 2214), nullptr);
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, ARefusedFileIsReportedAndTheRowKeepsItsPath) {
+  const auto good = DataFile(L"good.dat", kTwoDataLines);
+  const auto bad = DataFile(L"bad.dat", kOneDataLine);
+  Run([&](HWND dialog) {
+    Browse(dialog, IDC_ROW_BROWSE, good);
+    EXPECT_EQ(ItemText(dialog, IDC_ROW_PATH), good.wstring());
+    EXPECT_TRUE(messages_.shown.empty());
+    Browse(dialog, IDC_ROW_BROWSE, bad);
+    EXPECT_EQ(ItemText(dialog, IDC_ROW_PATH), good.wstring());
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text, u"非反演格式或格式错误");
+    EXPECT_EQ(messages_.shown[0].caption, u"错误");
+
+    // A path longer than a field holds is refused before the file is opened.
+    Browse(dialog, IDC_ROW_BROWSE, folder_ / std::wstring(1100, L'x'));
+    EXPECT_EQ(ItemText(dialog, IDC_ROW_PATH), good.wstring());
+    ASSERT_EQ(messages_.shown.size(), 2u);
+    EXPECT_EQ(messages_.shown[1].text, u"文件路径过长");
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, ScriptsAreWrittenFromTheRowsControls) {
+  const auto a = DataFile(L"a.dat", kTwoDataLines);
+  const auto b = DataFile(L"b.dat", kTwoDataLines);
+  const std::wstring output = (folder_ / L"long.dat").wstring();
+  const std::string prefix = ScratchPathBytes(folder_.path());
+  Run([&](HWND dialog) {
+    Click(dialog, IDC_MODE_SCRIPT3D);
+    Browse(dialog, IDC_ROW_BROWSE, a);
+    SetItemText(dialog, IDC_ROW_X, L"0");
+    SetItemText(dialog, IDC_ROW_Y, L" 5 m");
+    Click(dialog, IDC_ADD_FILE);
+    Click(dialog, IDC_ADD_FILE);  // a row without a file is passed over
+    Browse(dialog, 2214, b);
+    SetItemText(dialog, 2217, L"100");
+    Click(dialog, 2220);  // positions decreasing
+    Click(dialog, 2222);  // Y direction
+    saveAnswers_.push_back(output);
+    Click(dialog, IDC_OUTPUT_BROWSE);
+    EXPECT_EQ(ItemText(dialog, IDC_OUTPUT_PATH), output);
+    Click(dialog, IDC_RUN_JOB);
+
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].caption, u"文件合并成功,位置在：");
+    EXPECT_EQ(testing::ReadFileBytes(folder_ / L"核对2D到3D的脚本文件.TXT"),
+              "Conversion of RES2DINV data files\r\nNumber of files to collate\r\n2\r\n"
+              "File 1 parameters\r\nName of data file in RES2DINV format\r\n" +
+                  prefix +
+                  "a.dat\r\nX and Y location of first electrode along this line\r\n"
+                  "0, 5 m\r\nLine direction (0=X,1=Y)\r\n0\r\n"
+                  "Line sign (0=positive,1=negative)\r\n0\r\n"
+                  "File 2 parameters\r\nName of data file in RES2DINV format\r\n" +
+                  prefix +
+                  "b.dat\r\nX and Y location of first electrode along this line\r\n"
+                  "100, 5 m\r\nLine direction (0=X,1=Y)\r\n1\r\n"
+                  "Line sign (0=positive,1=negative)\r\n1\r\n"
+                  "Name of Output file in RES3DINV format\r\n" +
+                  prefix + "long.dat\r\nEnd of file");
+
+    Click(dialog, IDC_MODE_SCRIPT2D);
+    Click(dialog, IDC_RUN_JOB);
+    ASSERT_EQ(messages_.shown.size(), 2u);
+    EXPECT_EQ(
+        testing::ReadFileBytes(folder_ / L"连接为2D长断面的脚本文件.TXT"),
+        "Concatenation of several data files in RES2DINV\r\nNumber of files to concatenate\r\n"
+        "2\r\nFile 1 parameters\r\nName of data file in RES2DINV format\r\n" +
+            prefix +
+            "a.dat\r\nX location of first electrode along this line\r\n0\r\n"
+            "Line sign (0=positive,1=negative)\r\n0\r\n"
+            "File 2 parameters\r\nName of data file in RES2DINV format\r\n" +
+            prefix +
+            "b.dat\r\nX location of first electrode along this line\r\n100\r\n"
+            "Line sign (0=positive,1=negative)\r\n1\r\n"
+            "Name of Output file in RES2DINV format\r\n" +
+            prefix + "long.dat\r\nEnd of file");
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, AMergeWithoutTopographyWritesTheJoinedFile) {
+  const auto a = DataFile(L"a.dat", kTwoDataLines);
+  const auto b = DataFile(L"b.dat", "B\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n3 1 12\r\n4 1 13\r\n0\r\n0");
+  const std::wstring output = (folder_ / L"merged.dat").wstring();
+  Run([&](HWND dialog) {
+    Click(dialog, IDC_RUN_JOB);  // nothing chosen yet: nothing happens
+    EXPECT_TRUE(messages_.shown.empty());
+    Browse(dialog, IDC_ROW_BROWSE, a);
+    Click(dialog, IDC_ADD_FILE);
+    Browse(dialog, 2201, b);
+    saveAnswers_.push_back(output);
+    Click(dialog, IDC_OUTPUT_BROWSE);
+    Click(dialog, IDC_RUN_JOB);
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].caption, u"文件合并成功");
+    EXPECT_EQ(testing::ReadFileBytes(output),
+              "Line\r\n1.0\r\n1\r\n4\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n4 1 13\r\n"
+              "0\r\n0\r\n0\r\n0");
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, DroppedFilesFillTheEmptyRowsInNameOrder) {
+  const auto line2 = DataFile(L"line2.dat", kTwoDataLines);
+  const auto line10 = DataFile(L"line10.dat", kTwoDataLines);
+  const auto bad = DataFile(L"bad.dat", kOneDataLine);
+  Run([&](HWND dialog) {
+    DropFiles(dialog, {line10.wstring(), bad.wstring(), line2.wstring(), folder_.path().wstring()});
+    ASSERT_EQ(messages_.shown.size(), 1u);  // bad.dat; the folder is passed over
+    EXPECT_EQ(messages_.shown[0].text, u"非反演格式或格式错误");
+    EXPECT_EQ(ItemText(dialog, IDC_ROW_PATH), line2.wstring());
+    EXPECT_EQ(ItemText(dialog, 2202), line10.wstring());
+    EXPECT_EQ(::GetDlgItem(dialog, 2214), nullptr);
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, ThePathTooltipShowsTheWholePath) {
+  const std::wstring longName = std::wstring(120, L'p') + L".dat";
+  const auto file = DataFile(longName.c_str(), kTwoDataLines);
+  Run([&](HWND dialog) {
+    Browse(dialog, IDC_ROW_BROWSE, file);
+    const std::wstring shown = HoverForTooltip(dialog, ::GetDlgItem(dialog, IDC_ROW_PATH));
+    EXPECT_EQ(shown, file.wstring());
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, TheAboutBoxShowsTheVersionAndClosesWithEsc) {
+  std::wstring version;
+  std::wstring address;
+  Run([&](HWND dialog) {
+    DriveNextDialog(L"关于 Dorvane", [&](HWND about) {
+      version = ItemText(about, IDC_ABOUT_VERSION);
+      address = ItemText(about, IDC_ABOUT_ADDRESS);
+      PressKey(::GetFocus(), VK_ESCAPE);
+    });
+    Click(dialog, IDC_HELP_ABOUT);
+    EXPECT_TRUE(::IsWindowVisible(dialog));
+    Click(dialog, IDC_EXIT);
+  });
+  EXPECT_EQ(version, L"Dorvane1.1");
+  EXPECT_FALSE(address.empty());
+}
+
+}  // namespace
+}  // namespace dorvane::win32
