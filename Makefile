@@ -26,10 +26,17 @@ windows: setup
 	@cmake --preset windows >/dev/null
 	cmake --build build/windows -j$(JOBS)
 
-exe: windows
+# One self-contained dorvane.exe (and the command-line tool beside it).
+exe: setup
+	@cmake --preset windows >/dev/null
+	cmake --build build/windows -j$(JOBS) --target dorvane_exe dorvane_cli
+	@scripts/check-imports build/windows/dorvane.exe build/windows/cli/dorvane-cli.exe
 
-run: cli
-	scripts/run-examples build/native/cli/dorvane
+# Starts the program; without a display it runs headless, saves a screenshot and
+# also runs the example job through the command-line tool.
+run: cli exe
+	scripts/run-program build/windows/dorvane.exe
+	@if [ -z "$${DISPLAY:-}" ]; then scripts/run-examples build/native/cli/dorvane; fi
 
 test: test-native test-asan test-windows fuzz-run
 	@echo "make test: all suites passed"
