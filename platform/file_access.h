@@ -6,7 +6,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/mapped_file.h"
 #include "platform/message_boxes.h"
+#include "platform/system_error.h"
 
 #ifdef _WIN32
 #include <functional>
@@ -25,10 +27,10 @@ inline constexpr char16_t kDataFileFilterText[] =
 inline constexpr std::u16string_view kDataFileFilters{
     kDataFileFilterText, sizeof kDataFileFilterText / sizeof(char16_t)};
 
-// The one object through which the program reads and writes files. Reading maps
-// a whole file read-only; writing replaces a file in one piece. Every failure of
-// the file system is shown once, with the system's own text, by ReportSystemError
-// (caption "提示!", information icon, no owner).
+// The one object through which the program chooses, reads and writes files on
+// the user interface thread. Reading maps a whole file read-only (a MappedFile);
+// writing replaces a file in one piece (an OutputFile). Every failure of the file
+// system is shown once, with the system's own text, by ReportSystemError.
 class FileAccess {
  public:
   static constexpr std::uint64_t kNoSize = UINT64_MAX;
@@ -51,13 +53,14 @@ class FileAccess {
   // Destination of WriteWholeFile.
   void SetSavePath(std::u16string_view path);
   const std::u16string& savePath() const { return savePath_; }
-  // Writes all bytes to savePath through a temporary file in the same folder that
-  // then replaces the destination, so a failed write leaves the old file intact.
-  // Returns the number of bytes written, 0 after a reported failure.
+  // Writes all bytes to savePath as one OutputFile, so a failed write leaves the
+  // old file intact. Returns the number of bytes written, 0 after a reported
+  // failure.
   std::uint64_t WriteWholeFile(std::span<const std::uint8_t> bytes);
 
-  // Shows the system's text for the last error that this object recorded.
-  void ReportSystemError();
+  // Shows the system's text for `error`: caption "提示!", information icon, no
+  // owner.
+  void ReportSystemError(SystemError error);
 
   MessageBoxes& messages() { return messages_; }
 
@@ -80,11 +83,12 @@ class FileAccess {
 #endif
 
  private:
-  struct Platform;  // handles of the open file and its mapping
+  struct Platform;  // the file dialogs and their folders, on Windows
 
   MessageBoxes& messages_;
   std::u16string currentFile_;
   std::u16string savePath_;
+  MappedFile mapped_;
   std::unique_ptr<Platform> platform_;
 };
 

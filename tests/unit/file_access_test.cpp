@@ -1,14 +1,22 @@
 #include "platform/file_access.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "data/data_block.h"
+#include "platform/guarded_read.h"
+#include "platform/output_file.h"
 
 #include "support/file_size_limit.h"
 #include "support/scripted_message_boxes.h"
@@ -209,6 +217,238 @@ TEST_F(FileAccessTest, AWriteThatFailsHalfwayLeavesTheOldFile) {
   ExpectOneSystemMessage(EFBIG);
   EXPECT_EQ(ReadFile(out), "the previous merge");
   EXPECT_EQ(FolderEntries(), std::vector<std::string>{"out.dat"});
+}
+
+// A data file of several pages, so a truncation can cut the reader off in the middle.
+std::string LongDataFile() {
+  std::string text = "Line 1\r\n1.0\r\n1\r\n3000\r\n0\r\n0\r\n";
+  for (int i = 0; i < 3000; ++i) text += std::to_string(i) + " 1 10.5\r\n";
+  return text + "0\r\n0\r\n0\r\n0";
+}
+
+TEST_F(FileAccessTest, MappedFilesAreIndependentAcrossThreads) {
+  constexpr int kFiles = 4;
+  for (int i = 0; i < kFiles; ++i)
+    WriteFile(folder_ / ("line" + std::to_string(i) + ".dat"),
+              LongDataFile() + std::string(i, 'x'));
+  std::vector<std::thread> readers;
+  std::vector<std::int32_t> counts(kFiles);
+  std::vector<std::uint64_t> sizes(kFiles);
+  for (int i = 0; i < kFiles; ++i) {
+    readers.emplace_back([&, i] {
+      for (int round = 0; round < 20; ++round) {
+        const MappedFile file(PathOf(folder_ / ("line" + std::to_string(i) + ".dat")));
+        DataBlock block;
+        SystemError error;
+        ReadGuarded([&] { counts[i] = LocateDataBlock(file.content().data(), file.size(), block); },
+                    error);
+        sizes[i] = file.size();
+      }
+    });
+  }
+  for (std::thread& reader : readers) reader.join();
+  for (int i = 0; i < kFiles; ++i) {
+    EXPECT_EQ(counts[i], 3000) << i;
+    EXPECT_EQ(sizes[i], LongDataFile().size() + i) << i;
+  }
+}
+
+TEST_F(FileAccessTest, AStampTellsAChangedOrReplacedFile) {
+  const fs::path path = folder_ / "line.dat";
+  WriteFile(path, "first content");
+  const MappedFile original(PathOf(path));
+  ASSERT_TRUE(original.isOpen());
+  EXPECT_EQ(original.CurrentStamp(), original.stamp());
+  EXPECT_EQ(original.stamp().size, 13u);
+
+  // Same size and modification time, but another file now bears the name.
+  WriteFile(folder_ / "new.dat", "other content");
+  struct stat old {};
+  ASSERT_EQ(::stat(path.c_str(), &old), 0);
+  const timespec times[2] = {old.st_atim, old.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (folder_ / "new.dat").c_str(), times, 0), 0);
+  fs::rename(folder_ / "new.dat", path);
+  EXPECT_NE(MappedFile(PathOf(path)).stamp(), original.stamp());
+
+  std::ofstream(path, std::ios::app) << "more";
+  const MappedFile grown(PathOf(path));
+  EXPECT_EQ(grown.stamp().size, 17u);
+
+  const MappedFile missing(PathOf(folder_ / "missing.dat"));
+  EXPECT_FALSE(missing.isOpen());
+  EXPECT_EQ(missing.error(), SystemError{ENOENT});
+  EXPECT_EQ(missing.CurrentStamp(), std::nullopt);
+}
+
+// The file is cut short by another program while the reader is halfway through it.
+TEST_F(FileAccessTest, ReadingAFileThatShrinksFailsInsteadOfCrashing) {
+  const fs::path path = folder_ / "line.dat";
+  WriteFile(path, LongDataFile());
+  MappedFile file(PathOf(path));
+  ASSERT_TRUE(file.isOpen());
+  ASSERT_GT(file.size(), 3 * 4096u);
+
+  DataBlock block;
+  std::int32_t count = -1;
+  bool reachedTheEnd = false;
+  SystemError error;
+  const bool read = ReadGuarded(
+      [&] {
+        count = LocateDataBlock(file.content().data(), 4096, block);  // the first page
+        ::truncate(path.c_str(), 4096);
+        count = LocateDataBlock(file.content().data(), file.size(), block);
+        reachedTheEnd = true;
+      },
+      error);
+
+  EXPECT_FALSE(read);
+  EXPECT_EQ(error, SystemError{EIO});
+  EXPECT_FALSE(reachedTheEnd);
+  EXPECT_EQ(count, 0);  // the first page alone holds no terminated block
+
+  // The thread goes on guarding: a second fault is caught too, and a clean read passes.
+  EXPECT_FALSE(ReadGuarded([&] { count = file.content()[file.size() - 1]; }, error));
+  EXPECT_TRUE(ReadGuarded([&] { count = file.content()[0]; }, error));
+  EXPECT_EQ(count, 'L');
+}
+
+TEST_F(FileAccessTest, GuardedReadsNestAndStayOnTheirThread) {
+  const fs::path path = folder_ / "short.dat";
+  WriteFile(path, std::string(3 * 4096, 'a'));
+  MappedFile file(PathOf(path));
+  ::truncate(path.c_str(), 4096);
+  const std::uint8_t* beyond = file.content().data() + 2 * 4096;
+
+  SystemError inner;
+  SystemError outer;
+  bool innerResult = true;
+  bool afterInner = false;
+  const bool outerResult = ReadGuarded(
+      [&] {
+        innerResult = ReadGuarded(
+            [&] { static_cast<void>(*static_cast<const volatile std::uint8_t*>(beyond)); }, inner);
+        afterInner = true;
+      },
+      outer);
+  EXPECT_FALSE(innerResult);
+  EXPECT_TRUE(afterInner);
+  EXPECT_TRUE(outerResult);
+  EXPECT_EQ(inner, SystemError{EIO});
+
+  // A fault on one thread does not disturb a guarded read running on another.
+  bool otherFinished = false;
+  std::thread other([&] {
+    SystemError error;
+    ReadGuarded(
+        [&] {
+          for (int i = 0; i < 1000; ++i)
+            static_cast<void>(*static_cast<const volatile std::uint8_t*>(file.content().data()));
+          otherFinished = true;
+        },
+        error);
+  });
+  EXPECT_FALSE(ReadGuarded(
+      [&] { static_cast<void>(*static_cast<const volatile std::uint8_t*>(beyond)); }, outer));
+  other.join();
+  EXPECT_TRUE(otherFinished);
+}
+
+TEST_F(FileAccessTest, AnOutputWrittenInPiecesAppearsOnlyWhenCommitted) {
+  const fs::path out = folder_ / "long.dat";
+  WriteFile(out, "the previous merge");
+  WriteFile(folder_ / "in.dat", "0123456789");
+  const MappedFile input(PathOf(folder_ / "in.dat"));
+
+  OutputFile output;
+  ASSERT_TRUE(output.Begin(PathOf(out)));
+  ASSERT_TRUE(output.Append(Bytes("head|")));
+  ASSERT_TRUE(output.AppendFrom(input, 2, 5));
+  ASSERT_TRUE(output.AppendFrom(input, 0, 0));
+  ASSERT_TRUE(output.Append(Bytes("|tail")));
+  EXPECT_EQ(output.size(), 15u);
+  EXPECT_EQ(ReadFile(out), "the previous merge");
+  EXPECT_EQ(FolderEntries().size(), 3u);  // the temporary file beside it
+
+  ASSERT_TRUE(output.Commit());
+  EXPECT_EQ(ReadFile(out), "head|23456|tail");
+  EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"in.dat", "long.dat"}));
+  EXPECT_FALSE(output.isOpen());
+}
+
+TEST_F(FileAccessTest, AnAbandonedOutputLeavesTheDestinationAsItWas) {
+  const fs::path out = folder_ / "long.dat";
+  WriteFile(out, "the previous merge");
+  {
+    OutputFile dropped;
+    ASSERT_TRUE(dropped.Begin(PathOf(out)));
+    ASSERT_TRUE(dropped.Append(Bytes("half")));
+  }
+  OutputFile abandoned;
+  ASSERT_TRUE(abandoned.Begin(PathOf(out)));
+  ASSERT_TRUE(abandoned.Append(Bytes("half")));
+  abandoned.Abandon();
+  EXPECT_FALSE(abandoned.Commit());
+  // A second Begin drops the first output.
+  ASSERT_TRUE(abandoned.Begin(PathOf(out)));
+  ASSERT_TRUE(abandoned.Begin(PathOf(folder_ / "other.dat")));
+  abandoned.Abandon();
+
+  EXPECT_EQ(ReadFile(out), "the previous merge");
+  EXPECT_EQ(FolderEntries(), std::vector<std::string>{"long.dat"});
+}
+
+TEST_F(FileAccessTest, AFailedPieceIsTakenBackAndTheOutputGoesOn) {
+  const fs::path out = folder_ / "long.dat";
+  const std::string shrinking = LongDataFile();
+  WriteFile(folder_ / "in.dat", shrinking);
+  MappedFile input(PathOf(folder_ / "in.dat"));
+  OutputFile output;
+  ASSERT_TRUE(output.Begin(PathOf(out)));
+  ASSERT_TRUE(output.Append(Bytes("header\r\n")));
+  {
+    FileSizeLimit limit(4096);
+    EXPECT_FALSE(output.Append(std::vector<std::uint8_t>(8192, 'z')));
+  }
+  EXPECT_EQ(output.error(), SystemError{EFBIG});
+  EXPECT_FALSE(output.inputFailed());
+  EXPECT_EQ(output.size(), 8u);
+
+  ::truncate((folder_ / "in.dat").c_str(), 100);
+  EXPECT_FALSE(output.AppendFrom(input, 50, shrinking.size() - 50));
+  EXPECT_TRUE(output.inputFailed());
+  EXPECT_EQ(output.error(), SystemError{EIO});
+  EXPECT_FALSE(output.AppendFrom(input, 50, shrinking.size()));  // past the end of the mapping
+  EXPECT_EQ(output.error(), SystemError{EINVAL});
+
+  ASSERT_TRUE(output.AppendFrom(input, 0, 6));
+  ASSERT_TRUE(output.Commit());
+  EXPECT_EQ(ReadFile(out), "header\r\nLine 1");
+}
+
+// What a terminal's Ctrl-C, a kill or a closed terminal does during a long merge.
+TEST_F(FileAccessTest, AnInterruptedOutputTakesItsTemporaryFileAlong) {
+  WriteFile(folder_ / "long.dat", "the previous merge");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal);
+    // An ignored signal stays ignored (nohup): nothing to clean up then.
+    struct sigaction current {};
+    ::sigaction(signal, nullptr, &current);
+    if (current.sa_handler == SIG_IGN) continue;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      OutputFile output;
+      if (!output.Begin(PathOf(folder_ / "long.dat")) || !output.Append(Bytes("half"))) ::_exit(1);
+      ::raise(signal);
+      ::_exit(2);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : -1, signal);
+    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"long.dat"});
+  }
+  EXPECT_EQ(ReadFile(folder_ / "long.dat"), "the previous merge");
 }
 
 }  // namespace

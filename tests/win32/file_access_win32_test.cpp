@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "platform/file_access.h"
+#include "platform/guarded_read.h"
+#include "platform/output_file.h"
 #include "platform/win32/text.h"
 #include "win32_test_support.h"
 
@@ -132,6 +134,58 @@ TEST_F(FileAccessWin32, AFileOpenForWritingElsewhereKeepsItsContent) {
   EXPECT_EQ(messages_.shown[0].caption, u"提示!");
   EXPECT_EQ(ReadFileBytes(out), "the previous merge");
   EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"locked.dat"});
+}
+
+// A removed medium or a dropped network share: the system raises an in-page
+// error for the mapped page, with the status of the failed read.
+TEST_F(FileAccessWin32, AnUnreadablePageFailsTheGuardedReadInsteadOfTheProgram) {
+  WriteFileBytes(folder_ / L"line.dat", "RES2D data");
+  const MappedFile file(U16(folder_ / L"line.dat"));
+  ASSERT_TRUE(file.isOpen());
+  constexpr DWORD kDeviceNotConnected = 0xC000009D;
+  bool reachedTheEnd = false;
+  int first = 0;
+  SystemError error;
+
+  const bool read = ReadGuarded(
+      [&] {
+        first = file.content()[0];
+        const ULONG_PTR details[3] = {0, reinterpret_cast<ULONG_PTR>(file.content().data()),
+                                      kDeviceNotConnected};
+        ::RaiseException(EXCEPTION_IN_PAGE_ERROR, 0, 3, details);
+        reachedTheEnd = true;
+      },
+      error);
+
+  EXPECT_FALSE(read);
+  EXPECT_FALSE(reachedTheEnd);
+  EXPECT_EQ(first, 'R');
+  EXPECT_EQ(error, SystemError{ERROR_DEVICE_NOT_CONNECTED});
+  EXPECT_TRUE(ReadGuarded([&] { first = file.content()[1]; }, error));
+  EXPECT_EQ(first, 'E');
+}
+
+TEST_F(FileAccessWin32, AnOutputWrittenInPiecesAppearsOnlyWhenCommitted) {
+  WriteFileBytes(folder_ / L"long.dat", "the previous merge");
+  WriteFileBytes(folder_ / L"in.dat", "0123456789");
+  const MappedFile input(U16(folder_ / L"in.dat"));
+  OutputFile output;
+  ASSERT_TRUE(output.Begin(U16(folder_ / L"long.dat")));
+  ASSERT_TRUE(output.Append(Bytes("head|")));
+  ASSERT_TRUE(output.AppendFrom(input, 2, 5));
+  ASSERT_TRUE(output.Append(Bytes("|tail")));
+  EXPECT_EQ(ReadFileBytes(folder_ / L"long.dat"), "the previous merge");
+  EXPECT_EQ(folder_.Entries().size(), 3u);
+
+  ASSERT_TRUE(output.Commit());
+  EXPECT_EQ(ReadFileBytes(folder_ / L"long.dat"), "head|23456|tail");
+  EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"in.dat", L"long.dat"}));
+
+  ASSERT_TRUE(output.Begin(U16(folder_ / L"long.dat")));
+  ASSERT_TRUE(output.Append(Bytes("half")));
+  output.Abandon();
+  EXPECT_EQ(ReadFileBytes(folder_ / L"long.dat"), "head|23456|tail");
+  EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"in.dat", L"long.dat"}));
 }
 
 }  // namespace
