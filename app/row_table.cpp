@@ -75,9 +75,11 @@ PixelRect GridFrameBeside(const RowTable& rows, const RowControls& added, const 
 
 PixelRect KeepInside(const PixelRect& window, const PixelRect& workArea) {
   PixelRect kept = window;
-  const std::int32_t overRight = window.left + window.width - (workArea.left + workArea.width);
+  kept.width = std::min(window.width, workArea.width);
+  kept.height = std::min(window.height, workArea.height);
+  const std::int32_t overRight = window.left + kept.width - (workArea.left + workArea.width);
   if (overRight > 0) kept.left = std::max(workArea.left, window.left - overRight);
-  const std::int32_t overBottom = window.top + window.height - (workArea.top + workArea.height);
+  const std::int32_t overBottom = window.top + kept.height - (workArea.top + workArea.height);
   if (overBottom > 0) kept.top = std::max(workArea.top, window.top - overBottom);
   return kept;
 }

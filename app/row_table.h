@@ -104,8 +104,9 @@ struct PixelRect {
 // The grid frame after `added`: to its right, as high as the rows reach.
 PixelRect GridFrameBeside(const RowTable& rows, const RowControls& added, const PixelRect& frame);
 
-// `window` moved left and up just as far as needed to end inside `workArea`,
-// never past the area's top-left corner.
+// `window` moved left and up just as far as needed to end inside `workArea`, and
+// cut to its size: rows are only placed within the maximised client area, so
+// the cut takes at most the margin below the last row.
 PixelRect KeepInside(const PixelRect& window, const PixelRect& workArea);
 
 }  // namespace dorvane::app

@@ -148,21 +148,20 @@ TEST(RowTable, AGrownWindowMovesBackOntoTheWorkArea) {
   const PixelRect work{0, 0, 1024, 738};
   struct Case {
     PixelRect window;
-    std::int32_t left;
-    std::int32_t top;
+    PixelRect kept;
   };
   const Case cases[] = {
-      {{100, 50, 600, 400}, 100, 50},    // inside: stays
-      {{700, 50, 600, 400}, 424, 50},    // over the right edge
-      {{100, 500, 600, 400}, 100, 338},  // over the bottom
-      {{100, 50, 1500, 900}, 0, 0},      // larger than the screen: top-left corner shows
+      {{100, 50, 600, 400}, {100, 50, 600, 400}},    // inside: stays
+      {{700, 50, 600, 400}, {424, 50, 600, 400}},    // over the right edge
+      {{100, 500, 600, 400}, {100, 338, 600, 400}},  // over the bottom
+      {{100, 50, 1500, 760}, {0, 0, 1024, 738}},     // larger than the screen
   };
   for (const Case& c : cases) {
     const PixelRect kept = KeepInside(c.window, work);
-    EXPECT_EQ(kept.left, c.left);
-    EXPECT_EQ(kept.top, c.top);
-    EXPECT_EQ(kept.width, c.window.width);
-    EXPECT_EQ(kept.height, c.window.height);
+    EXPECT_EQ(kept.left, c.kept.left);
+    EXPECT_EQ(kept.top, c.kept.top);
+    EXPECT_EQ(kept.width, c.kept.width);
+    EXPECT_EQ(kept.height, c.kept.height);
   }
 }
 

@@ -171,6 +171,10 @@ TEST_F(MainDialogTest, RowsFillAColumnThenStartAnotherNearTheTopThenStopOnScreen
     EXPECT_LE(window.right, work.right);
     EXPECT_LE(window.bottom, work.bottom);
     EXPECT_GT(ItemRect(dialog, IDC_GRID_FRAME).left, buttons.back().right);
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    const int lastGroup = 2201 + 13 * static_cast<int>(buttons.size() - 2) + 12;
+    EXPECT_LE(ItemRect(dialog, lastGroup).bottom, client.bottom);
     Click(dialog, IDC_EXIT);
   });
 }
