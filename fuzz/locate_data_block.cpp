@@ -1,8 +1,12 @@
-// LocateDataBlock on arbitrary bytes, checked against a second, plainer scan.
+// LocateDataBlock on arbitrary bytes, every scan path of this processor checked
+// against a second, plainer scan, also with the bytes moved against the 64-byte
+// blocks of the fast paths.
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 
 #include "data/data_block.h"
+#include "data/scan_paths.h"
 
 namespace {
 
@@ -44,12 +48,8 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  DataBlock block{7, 7, 7};
-  const std::int32_t count = dorvane::LocateDataBlock(data, size, block);
-
+// Checks every path on one content against the reference.
+void CheckContent(const std::uint8_t* data, std::size_t size) {
   // Where the reference finds the first data line and how the block ends.
   std::size_t first = 0;
   Line firstLine;
@@ -78,13 +78,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  if (!accepted) {
-    Require(count == 0);
-    Require(block.firstLine == 7 && block.end == 7 && block.lineCount == 7);
-    return 0;
+  for (const dorvane::ScanPath path : dorvane::AvailableScanPaths()) {
+    DataBlock block{7, 7, 7};
+    const std::int32_t count = dorvane::LocateDataBlockUsing(path, data, size, block);
+    if (!accepted) {
+      Require(count == 0);
+      Require(block.firstLine == 7 && block.end == 7 && block.lineCount == 7);
+      continue;
+    }
+    Require(count == lines && block.lineCount == count && count >= 1);
+    Require(block.firstLine == first && block.end == position);
+    Require(block.firstLine < block.end && block.end < size);
   }
-  Require(count == lines && block.lineCount == count && count >= 1);
-  Require(block.firstLine == first && block.end == position);
-  Require(block.firstLine < block.end && block.end < size);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  CheckContent(data, size);
+  if (size == 0) return 0;
+  // In front, a line of separators of a length the input chooses.
+  std::string moved(data[0] % 64, ' ');
+  moved += "\r\n";
+  moved.append(reinterpret_cast<const char*>(data), size);
+  CheckContent(reinterpret_cast<const std::uint8_t*>(moved.data()), moved.size());
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/data_block.h"
+#include "data/scan_paths.h"
 
 namespace dorvane {
 namespace {
@@ -16,11 +17,41 @@ struct Located {
   DataBlock block;
 };
 
-Located Locate(std::string_view text) {
+Located LocateOn(ScanPath path, std::string_view text) {
   Located result;
   result.block = {111, 222, 333};  // must stay untouched on failure
+  result.count = LocateDataBlockUsing(path, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                      text.size(), result.block);
+  return result;
+}
+
+// The fastest path's result, after checking that every path agrees with the
+// portable one wherever the 64-byte blocks fall: a line of separators put in
+// front moves every byte without changing what the reader finds.
+Located Locate(std::string_view text) {
+  Located result;
+  result.block = {111, 222, 333};
   result.count = LocateDataBlock(reinterpret_cast<const std::uint8_t*>(text.data()), text.size(),
                                  result.block);
+  const std::vector<std::size_t> shifts =
+      text.size() < 4096 ? std::vector<std::size_t>{0,  1,  2,  3,  14, 15, 16, 17, 30, 31,
+                                                    32, 33, 46, 47, 48, 61, 62, 63, 64, 65}
+                         : std::vector<std::size_t>{0, 1, 31, 62, 63};
+  for (const std::size_t shift : shifts) {
+    const std::string prefix = std::string(shift, '#') + "\r\n";
+    const std::string moved = prefix + std::string(text);
+    for (const ScanPath path : AvailableScanPaths()) {
+      const Located on = LocateOn(path, moved);
+      EXPECT_EQ(on.count, result.count) << ScanPathName(path) << " shifted by " << shift;
+      if (on.count == 0) {
+        EXPECT_EQ(on.block.firstLine, 111u) << ScanPathName(path);
+        continue;
+      }
+      EXPECT_EQ(on.block.firstLine, result.block.firstLine + prefix.size()) << ScanPathName(path);
+      EXPECT_EQ(on.block.end, result.block.end + prefix.size()) << ScanPathName(path);
+      EXPECT_EQ(on.block.lineCount, result.count) << ScanPathName(path);
+    }
+  }
   return result;
 }
 
