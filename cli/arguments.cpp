@@ -25,8 +25,10 @@ constexpr std::string_view kUsageDetails =
     "At most 30 input files. Options take their value as the next argument or as\n"
     "--option=value; \"--\" ends the options of check and merge.\n"
     "\n"
-    "Exit status: 0 the output file was written (check: every file is valid),\n"
-    "1 it was not, 2 usage error.\n";
+    "Exit status: 0 the output file was written and every input was used (check:\n"
+    "every file is valid); 3 it was written but some inputs were left out, each named\n"
+    "on standard error; 1 nothing was written (check: some file is not valid or not\n"
+    "read); 2 usage error.\n";
 
 // A usage error, thrown from deep inside the parsers and caught by ParseArguments.
 struct UsageError {
@@ -70,6 +72,17 @@ bool IsHelp(const Option& option) {
   return !option.inlineValue && (option.name == u"--help" || option.name == u"-h");
 }
 
+bool IsVersion(const Option& option) {
+  return !option.inlineValue && option.name == u"--version";
+}
+
+// --help and --version stand for the whole command line wherever they appear.
+std::optional<Arguments> AnswerInstead(const Option& option) {
+  if (IsHelp(option)) return ForCommand(Command::Help);
+  if (IsVersion(option)) return ForCommand(Command::Version);
+  return std::nullopt;
+}
+
 class ArgumentReader {
  public:
   explicit ArgumentReader(std::span<const std::u16string> args) : args_(args) {}
@@ -110,6 +123,9 @@ std::int32_t ParseFlag(const Option& option, const std::u16string& value) {
 
 void CheckOutputAndRows(Arguments& arguments, std::optional<std::u16string> output) {
   if (!output) throw UsageError{"missing -o OUTPUT"};
+  // The output's folder matters (scripts go beside it, the merge writes a
+  // temporary file there): standard output has none.
+  if (*output == u"-") throw UsageError{"the output must be a file, not '-'"};
   arguments.outputPath = std::move(*output);
   if (arguments.rows.empty()) throw UsageError{"no input files"};
   if (arguments.rows.size() > MergeJob::kMaxRows) {
@@ -128,8 +144,8 @@ Arguments ParseCheck(ArgumentReader& reader) {
       arguments.checkFiles.push_back(argument);
     } else if (option->name == u"--" && !option->inlineValue) {
       optionsEnded = true;
-    } else if (IsHelp(*option)) {
-      return Arguments{};
+    } else if (const auto answer = AnswerInstead(*option)) {
+      return *answer;
     } else {
       ThrowUnknown(*option);
     }
@@ -149,8 +165,8 @@ Arguments ParseMerge(ArgumentReader& reader) {
       arguments.rows.push_back(RowFor(argument));
     } else if (option->name == u"--" && !option->inlineValue) {
       optionsEnded = true;
-    } else if (IsHelp(*option)) {
-      return Arguments{};
+    } else if (const auto answer = AnswerInstead(*option)) {
+      return *answer;
     } else if (IsOutputOption(*option)) {
       SetOnce(output, reader.TakeValue(*option), *option);
     } else if (option->name == u"--topography") {
@@ -181,7 +197,7 @@ Arguments ParseScript(ArgumentReader& reader, Command command) {
     if (!option) {
       throw UsageError{"unexpected argument " + Quoted(argument) + "; input files follow --input"};
     }
-    if (IsHelp(*option)) return Arguments{};
+    if (const auto answer = AnswerInstead(*option)) return *answer;
     if (IsOutputOption(*option)) {
       SetOnce(output, reader.TakeValue(*option), *option);
     } else if (option->name == u"--codepage") {
@@ -212,7 +228,8 @@ Arguments ParseScript(ArgumentReader& reader, Command command) {
 Arguments ParseCommand(ArgumentReader& reader) {
   if (reader.AtEnd()) throw UsageError{"no command"};
   const std::u16string& name = reader.Take();
-  if (name == u"--help" || name == u"-h" || name == u"help") return Arguments{};
+  if (name == u"--help" || name == u"-h" || name == u"help") return ForCommand(Command::Help);
+  if (name == u"--version") return ForCommand(Command::Version);
   if (name == u"check") return ParseCheck(reader);
   if (name == u"merge") return ParseMerge(reader);
   if (name == u"script2d") return ParseScript(reader, Command::Script2d);
@@ -242,9 +259,13 @@ std::string UsageText() {
   usage += command + "script3d -o OUTPUT [--codepage NAME]\n";
   usage += more + "(--input PATH [--x TEXT] [--y TEXT] [--sign 0|1]\n";
   usage += more + " [--direction 0|1])...\n";
-  usage += command + "--help\n";
+  usage += command + "--help | --version\n";
   usage += kUsageDetails;
   return usage;
+}
+
+std::string VersionText() {
+  return std::string(kProgramName) + " " + std::string(kVersion);
 }
 
 }  // namespace dorvane::cli

@@ -17,7 +17,9 @@ inline constexpr std::string_view kProgramName = "dorvane-cli";
 inline constexpr std::string_view kProgramName = "dorvane";
 #endif
 
-enum class Command { Help, Check, Merge, Script2d, Script3d };
+inline constexpr std::string_view kVersion = "1.1";
+
+enum class Command { Help, Version, Check, Merge, Script2d, Script3d };
 
 // A command line that made sense. Paths and texts are UTF-16, as the core takes them.
 struct Arguments {
@@ -38,5 +40,7 @@ struct ParsedArguments {
 ParsedArguments ParseArguments(std::span<const std::u16string> args);
 
 std::string UsageText();
+// "NAME VERSION"
+std::string VersionText();
 
 }  // namespace dorvane::cli

@@ -22,11 +22,29 @@ void PrintError(std::string_view message) {
   PrintLine(ConsoleStream::Error, std::string(kProgramName) + ": " + std::string(message));
 }
 
+// The reason and where to read more; the whole help would bury the reason.
 int UsageError(std::string_view message) {
-  if (!message.empty()) PrintError(message);
-  PrintText(ConsoleStream::Error, UsageText());
+  PrintError(message);
+  PrintLine(ConsoleStream::Error, "try '" + std::string(kProgramName) + " --help'");
   return kExitUsage;
 }
+
+void PrintInputLine(const std::u16string& path, std::string_view what) {
+  PrintError(Utf16ToUtf8(path) + ": " + std::string(what));
+}
+
+// Names each input the merge leaves out, right after the message that says why.
+class LeftOutInputs final : public MergeInputReport {
+ public:
+  void LeftOut(const std::u16string& path, Reason reason) override {
+    ++count_;
+    PrintInputLine(path, reason == Reason::NotRead ? "not read" : "skipped");
+  }
+  int count() const { return count_; }
+
+ private:
+  int count_ = 0;
+};
 
 // Used when topography is off: the merge never reads it.
 class NoTopography final : public TopographyTable {
@@ -55,6 +73,7 @@ std::string CheckLine(const std::u16string& path, std::int32_t count, const Data
 bool CheckFile(const std::u16string& path, FileAccess& files) {
   if (files.OpenAndMap(path) == nullptr) {
     // FileAccess has printed the system's reason; name the file it belongs to.
+    PrintInputLine(path, "not read");
     PrintLine(ConsoleStream::Output, Utf16ToUtf8(path) + ": not read");
     return false;
   }
@@ -107,9 +126,10 @@ int RunMerge(const Arguments& arguments) {
   ConsoleMessageBoxes messages;
   FileAccess files(messages);
   const NoTopography noTopography;
+  LeftOutInputs leftOut;
   MergeToLongProfile(job, table ? static_cast<const TopographyTable&>(*table) : noTopography, files,
-                     messages);
-  if (messages.successShown()) return kExitWritten;
+                     messages, leftOut);
+  if (messages.successShown()) return leftOut.count() == 0 ? kExitWritten : kExitInputsLeftOut;
   if (messages.shownCount() == 0) PrintError("no input file could be merged; nothing written");
   return kExitNotWritten;
 }
@@ -136,6 +156,9 @@ int Dispatch(const Arguments& arguments) {
     case Command::Help:
       PrintText(ConsoleStream::Output, UsageText());
       return kExitWritten;
+    case Command::Version:
+      PrintLine(ConsoleStream::Output, VersionText());
+      return kExitWritten;
     case Command::Check:
       return RunCheck(arguments);
     case Command::Merge:
@@ -150,7 +173,7 @@ int Dispatch(const Arguments& arguments) {
 }  // namespace
 
 int RunCommandLine(std::span<const std::u16string> args) {
-  if (args.empty()) return UsageError({});
+  if (args.empty()) return UsageError("no command");
   try {
     const ParsedArguments parsed = ParseArguments(args);
     if (!parsed.arguments) return UsageError(parsed.error);

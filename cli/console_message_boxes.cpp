@@ -38,7 +38,9 @@ bool IsSuccessCaption(std::u16string_view caption) {
 }
 
 std::u16string MessageLine(const MessageRequest& request) {
-  return request.caption + u": " + JoinLines(request.text);
+  // A caption that ends in a colon already introduces its text.
+  const bool colon = request.caption.ends_with(u':') || request.caption.ends_with(u'：');
+  return request.caption + (colon ? u" " : u": ") + JoinLines(request.text);
 }
 
 MessageAnswer ConsoleMessageBoxes::Show(const MessageRequest& request) {

@@ -165,10 +165,22 @@ void ShowMerged(MessageBoxes& messages, const std::u16string& outputPath) {
   messages.Show(request);
 }
 
+// Nobody to tell.
+class SilentReport final : public MergeInputReport {
+ public:
+  void LeftOut(const std::u16string&, Reason) override {}
+};
+
 }  // namespace
 
 int MergeToLongProfile(const MergeJob& job, const TopographyTable& topography, FileAccess& files,
                        MessageBoxes& messages) {
+  SilentReport report;
+  return MergeToLongProfile(job, topography, files, messages, report);
+}
+
+int MergeToLongProfile(const MergeJob& job, const TopographyTable& topography, FileAccess& files,
+                       MessageBoxes& messages, MergeInputReport& report) {
   OutputBuffer out;
   std::int32_t merged = 0;
   std::int64_t total = 0;  // 30 files of up to 2^31 lines each do not fit 32 bits
@@ -178,11 +190,15 @@ int MergeToLongProfile(const MergeJob& job, const TopographyTable& topography, F
   for (const InputFileRow& row : job.rows()) {
     if (row.inputPath.empty()) continue;
     MappedInput input(files);
-    if (files.OpenAndMap(row.inputPath) == nullptr) continue;
+    if (files.OpenAndMap(row.inputPath) == nullptr) {
+      report.LeftOut(row.inputPath, MergeInputReport::Reason::NotRead);
+      continue;
+    }
     const std::span<const std::uint8_t> content = files.Content();
     DataBlock block;
     if (LocateDataBlock(content.data(), content.size(), block) <= 1) {
       ShowJobError(messages, u"非反演格式或格式错误");
+      report.LeftOut(row.inputPath, MergeInputReport::Reason::Refused);
       continue;
     }
     if (merged++ == 0) {

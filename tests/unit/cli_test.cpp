@@ -92,7 +92,8 @@ std::string Lf(std::string text) {
 
 constexpr std::string_view kUsageStart = "usage: dorvane";
 constexpr std::string_view kMergedCaption = "文件合并成功: ";
-constexpr std::string_view kScriptCaption = "文件合并成功,位置在：: ";
+// The caption ends in a colon of its own.
+constexpr std::string_view kScriptCaption = "文件合并成功,位置在： ";
 constexpr std::string_view kConcatenationName = "连接为2D长断面的脚本文件.TXT";
 constexpr std::string_view kCollateName = "核对2D到3D的脚本文件.TXT";
 
@@ -171,7 +172,7 @@ TEST_F(CliTest, CheckFailsWhenAnyFileIsInvalidOrUnreadable) {
                                std::to_string(CrLf({"Line B", "1.0", "1", "2", "0", "0"}).size()) +
                                " end=" + std::to_string(kFileB.size() - 12) + "\n";
   EXPECT_EQ(mixed.out, goodLine + bad + ": count=0\n" + missing + ": not read\n" + goodLine);
-  EXPECT_EQ(mixed.err, "提示!: No such file or directory\n");
+  EXPECT_EQ(mixed.err, "提示!: No such file or directory\ndorvane: " + missing + ": not read\n");
 }
 
 // ---- merge
@@ -221,7 +222,9 @@ TEST_F(CliTest, MergeThatWritesNothingExitsWithOne) {
   const std::string noFirstPoint = Write("topo.txt", "0\t\n5\t101\n");
   const std::string emptyTable = Write("empty.txt", "");
   const std::vector<FailedMerge> cases = {
-      {"invalid and empty rows", {bad, ""}, "错误: 非反演格式或格式错误\n"},
+      {"invalid and empty rows",
+       {bad, ""},
+       "错误: 非反演格式或格式错误\ndorvane: " + bad + ": skipped\n"},
       {"only empty rows", {"", ""}, "dorvane: no input file could be merged; nothing written\n"},
       {"first point incomplete",
        {"--topography", noFirstPoint, good},
@@ -253,6 +256,25 @@ TEST_F(CliTest, MergeIntoMissingFolderReportsSystemErrorThenFailure) {
   EXPECT_EQ(result.err,
             "提示!: No such file or directory\n"
             "错误: 文件合并失败，请检查输出文件名\n");
+}
+
+TEST_F(CliTest, MergeThatLeavesInputsOutNamesThemAndExitsWithThree) {
+  const std::string bad = Write("bad.dat", CrLf({"Title", "1 2 3", "x"}));
+  const std::string a = Write("a.dat", kFileA);
+  const std::string missing = Path("missing.dat");
+  const std::string out = Path("merged.dat");
+  const CliResult result = Run({"merge", "-o", out, bad, a, missing});
+  EXPECT_EQ(result.exitCode, 3);
+  EXPECT_EQ(result.out, std::string(kMergedCaption) + out + "\n");
+  EXPECT_EQ(result.err,
+            "错误: 非反演格式或格式错误\n"
+            "dorvane: " +
+                bad +
+                ": skipped\n"
+                "提示!: No such file or directory\n"
+                "dorvane: " +
+                missing + ": not read\n");
+  EXPECT_EQ(ReadBytes(out), kHeaderA + "3\r\n" + kHeaderTail + kDataA + std::string(kTrailer));
 }
 
 // ---- scripts
@@ -368,17 +390,21 @@ struct UsageCase {
   std::string message;  // the line before the usage text; empty: none
 };
 
-TEST_F(CliTest, UsageErrorsExitWithTwoAndShowUsageOnStderr) {
+TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
   std::vector<std::string> thirtyOne{"merge", "-o", "o.dat"};
   thirtyOne.insert(thirtyOne.end(), 31, "a.dat");
   const std::vector<UsageCase> cases = {
-      {"no arguments", {}, ""},
+      {"no arguments", {}, "no command"},
       {"unknown command", {"frobnicate"}, "unknown command 'frobnicate'"},
       {"unknown option", {"merge", "-o", "o.dat", "--bogus", "a.dat"}, "unknown option '--bogus'"},
       {"option without value", {"merge", "a.dat", "-o"}, "option '-o' needs a value"},
       {"missing -o", {"merge", "a.dat"}, "missing -o OUTPUT"},
       {"-o twice", {"merge", "-o", "x", "--output=y", "a"}, "option '--output' is given twice"},
       {"no inputs", {"merge", "-o", "o.dat"}, "no input files"},
+      {"standard output", {"merge", "-o", "-", "a.dat"}, "the output must be a file, not '-'"},
+      {"standard output for a script",
+       {"script2d", "--output=-", "--input", "a", "--input", "b"},
+       "the output must be a file, not '-'"},
       {"too many inputs", thirtyOne, "at most 30 input files, not 31"},
       {"nothing to check", {"check"}, "no files to check"},
       {"sign 2",
@@ -403,19 +429,26 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndShowUsageOnStderr) {
     const CliResult result = Run(c.args);
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.out, "");
-    const std::string prefix = c.message.empty() ? "" : "dorvane: " + c.message + "\n";
-    EXPECT_TRUE(result.err.starts_with(prefix + std::string(kUsageStart))) << result.err;
+    EXPECT_EQ(result.err, "dorvane: " + c.message + "\ntry 'dorvane --help'\n");
   }
   EXPECT_FALSE(fs::exists(folder_ / "o.dat"));
   EXPECT_FALSE(fs::exists(folder_ / kConcatenationName));
 }
 
-TEST_F(CliTest, HelpGoesToStdoutAndSucceeds) {
+TEST_F(CliTest, HelpAndVersionGoToStdoutAndSucceed) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--help"}, {"help"}, {"merge", "--help"}, {"script3d", "-h"}}) {
     const CliResult result = Run(args);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_TRUE(result.out.starts_with(kUsageStart)) << result.out;
+    EXPECT_NE(result.out.find("3 it was written but some inputs were left out"), std::string::npos);
+    EXPECT_EQ(result.err, "");
+  }
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--version"}, {"check", "--version", "a.dat"}}) {
+    const CliResult result = Run(args);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "dorvane 1.1\n");
     EXPECT_EQ(result.err, "");
   }
 }
