@@ -1,17 +1,23 @@
 // Drives the grid control with arbitrary property changes and window messages
-// and checks that its state stays consistent.
+// and checks that its state stays consistent, that what it paints matches its
+// hit test, and that whatever changed on screen was reported to the window.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <tuple>
+#include <vector>
 
 #include "gridcontrol/grid_control.h"
+#include "gridcontrol/grid_paint_plan.h"
 #include "platform/window_messages.h"
 
 namespace {
 
 using dorvane::GridControl;
 using dorvane::GridError;
+using dorvane::PaintPlan;
 namespace msg = dorvane::msg;
 
 class Input {
@@ -54,6 +60,41 @@ void CheckConsistent(const GridControl& grid) {
     if (row != fixed) CHECK(grid.RowPos(row) - grid.RowPos(row - 1) == grid.RowHeight(row - 1));
 }
 
+// What the window shows: painted cells with their texts, and the scroll bars.
+struct Screen {
+  std::vector<std::tuple<std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                         std::int32_t, std::u16string, int>>
+      cells;
+  std::vector<std::int32_t> lines;
+  std::vector<std::int32_t> bars;
+};
+
+Screen Look(const GridControl& grid, PaintPlan& plan) {
+  dorvane::PlanPaint(grid, plan);
+  Screen screen;
+  for (const auto& cell : plan.cells) {
+    CHECK(cell.rect.left < cell.rect.right && cell.rect.top < cell.rect.bottom);
+    CHECK(cell.rect.left < plan.width && cell.rect.top < plan.height);
+    const auto first = grid.CellAt(cell.rect.left, cell.rect.top);
+    const auto last = grid.CellAt(cell.rect.right - 1, cell.rect.bottom - 1);
+    CHECK(first.row == cell.row && first.col == cell.col);
+    CHECK(last.row == cell.row && last.col == cell.col);
+    screen.cells.emplace_back(cell.row, cell.col, cell.rect.left, cell.rect.top, cell.rect.right,
+                              cell.rect.bottom, std::u16string(cell.text),
+                              cell.fixed | cell.selected << 1 | static_cast<int>(cell.hAlign) << 2 |
+                                  static_cast<int>(cell.vAlign) << 4);
+  }
+  screen.lines = plan.columnLines;
+  screen.lines.insert(screen.lines.end(), plan.rowLines.begin(), plan.rowLines.end());
+  if (plan.hasFocusRect)
+    screen.lines.insert(screen.lines.end(), {plan.focusRect.left, plan.focusRect.top,
+                                             plan.focusRect.right, plan.focusRect.bottom});
+  screen.bars = {grid.VerticalScrollRange().max, grid.VerticalScrollPos(),
+                 grid.FullyVisibleRows(),        grid.HorizontalScrollRange().max,
+                 grid.HorizontalScrollPos(),     grid.FullyVisibleCols()};
+  return screen;
+}
+
 void Step(GridControl& grid, Input& in) {
   switch (in.Small(12)) {
     case 0:
@@ -94,12 +135,16 @@ void Step(GridControl& grid, Input& in) {
                                                  msg::kLButtonUp, msg::kLButtonDblClk};
       const std::uint32_t message = kMouse[in.Small(4)];
       const std::uintptr_t keys = in.Byte();
-      grid.HandleMessage(message, keys, msg::MakePointParam(in.Signed16(), in.Signed16()));
+      const std::int32_t x = in.Signed16();
+      const std::int32_t y = in.Signed16();
+      grid.HandleMessage(message, keys, msg::MakePointParam(x, y));
+      if (grid.WantsAutoScroll(x, y)) CHECK(grid.AutoScroll(x, y));
       break;
     }
     case 10:
       grid.HandleKey(static_cast<std::uint32_t>(0x21 + in.Small(8)),
                      {in.Small(2) == 1, in.Small(2) == 1});
+      if (in.Small(8) == 0) grid.SetRedraw(!grid.Redraw());
       break;
     default: {
       const std::uint32_t message = in.Small(2) == 0 ? msg::kVScroll : msg::kHScroll;
@@ -118,6 +163,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   GridControl grid;
   Input in(data, size);
   if (in.Small(2) == 1) grid.SetTwipsPerPixel(10 + in.Small(6), 10 + in.Small(6));
+  PaintPlan plan;
+  Screen before = Look(grid, plan);
+  grid.TakeChanges();
   while (!in.Empty()) {
     try {
       Step(grid, in);
@@ -126,6 +174,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             error.code() == dorvane::kGridErrorInvalidValue);
     }
     CheckConsistent(grid);
+    Screen after = Look(grid, plan);
+    const dorvane::GridChanges changes = grid.TakeChanges();
+    if (after.cells != before.cells || after.lines != before.lines)
+      CHECK(changes & dorvane::kGridRepaint);
+    if (after.bars != before.bars) CHECK(changes & dorvane::kGridScrollBars);
+    before = std::move(after);
   }
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gridcontrol/grid_control.h"
+#include "gridcontrol/grid_paint_plan.h"
 #include "platform/window_messages.h"
 
 namespace dorvane {
@@ -15,9 +16,8 @@ using Texts = std::vector<std::u16string>;
 
 // 100 rows by 5 columns in a 400 x 300 pixel client area at 96 dpi: rows are
 // 16 pixels, columns 64, so 17 data rows and all 5 columns are wholly visible.
-class GridControlTest : public ::testing::Test {
- protected:
-  void SetUp() override {
+struct GridHarness {
+  GridHarness() {
     grid.SetRows(100);
     grid.SetCols(5);
     grid.SetClientSize(400, 300);
@@ -50,6 +50,8 @@ class GridControlTest : public ::testing::Test {
 
   GridControl grid;
 };
+
+class GridControlTest : public ::testing::Test, public GridHarness {};
 
 TEST(GridControlDefaults, FreshControlLooksLikeAFlexGrid) {
   GridControl grid;
@@ -548,6 +550,260 @@ TEST(GridControlEmpty, MessagesOnAGridWithoutDataRowsChangeNothing) {
   EXPECT_EQ(grid.ColSel(), 1);
   EXPECT_EQ(grid.TopRow(), 1);
   EXPECT_EQ(grid.VerticalScrollRange().max, 0);
+}
+
+class RecordingListener : public GridChangeListener {
+ public:
+  void OnGridChanged(GridChanges pending) override { calls.push_back(pending); }
+  std::vector<GridChanges> calls;
+};
+
+TEST_F(GridControlTest, EveryVisibleChangeTellsTheWindowWhatItMadeStale) {
+  constexpr GridChanges kBoth = kGridRepaint | kGridScrollBars;
+  struct Case {
+    const char* name;
+    std::function<void(GridHarness&)> change;
+    GridChanges expected;
+    std::function<void(GridHarness&)> prepare = nullptr;
+  };
+  const std::vector<Case> cases = {
+      {"text", [](auto& t) { t.grid.SetTextMatrix(3, 2, u"7"); }, kGridRepaint},
+      {"rows", [](auto& t) { t.grid.SetRows(200); }, kBoth},
+      {"same row count", [](auto& t) { t.grid.SetRows(100); }, 0},
+      {"columns", [](auto& t) { t.grid.SetCols(8); }, kBoth},
+      {"fixed rows", [](auto& t) { t.grid.SetFixedRows(2); }, kBoth},
+      {"current cell", [](auto& t) { t.grid.SetRow(5); }, kGridRepaint},
+      {"selection corner", [](auto& t) { t.grid.SetColSel(3); }, kGridRepaint},
+      {"top row", [](auto& t) { t.grid.SetTopRow(40); }, kBoth},
+      {"top row already there", [](auto& t) { t.grid.SetTopRow(1); }, 0},
+      {"column width", [](auto& t) { t.grid.SetColWidth(2, 2000); }, kBoth},
+      {"row height", [](auto& t) { t.grid.SetRowHeight(2, 600); }, kBoth},
+      {"minimum row height", [](auto& t) { t.grid.SetRowHeightMin(300); }, kBoth},
+      {"alignment", [](auto& t) { t.grid.SetColAlignment(1, 4); }, kGridRepaint},
+      {"focus rectangle", [](auto& t) { t.grid.SetFocusRect(0); }, kGridRepaint},
+      {"sort", [](auto& t) { t.grid.SetSort(1); }, kGridRepaint,
+       [](auto& t) { t.grid.SetRowSel(9); }},
+      {"client size", [](auto& t) { t.grid.SetClientSize(200, 200); }, kBoth},
+      {"page down", [](auto& t) { t.Scroll(msg::kVScroll, msg::kSbPageDown); }, kBoth},
+      {"line up at the top", [](auto& t) { t.Scroll(msg::kVScroll, msg::kSbLineUp); }, 0},
+      {"thumb", [](auto& t) { t.grid.HandleScroll(true, msg::kSbThumbPosition, 30); }, kBoth},
+      {"click", [](auto& t) { t.Send(msg::kLButtonDown, msg::kMkLButton, 200, 60); }, kGridRepaint},
+      {"arrow key", [](auto& t) { t.Key(msg::kVkDown); }, kGridRepaint},
+      {"arrow key that scrolls", [](auto& t) { t.Key(msg::kVkDown); }, kBoth,
+       [](auto& t) { t.grid.SetRow(17); }},
+      {"key the control ignores", [](auto& t) { t.Key(msg::kVkReturn); }, 0},
+      {"resizing a column by its header border",
+       [](auto& t) { t.Send(msg::kMouseMove, msg::kMkLButton, 160, 5); }, kBoth,
+       [](auto& t) {
+         t.grid.SetAllowUserResizing(3);
+         t.Send(msg::kLButtonDown, msg::kMkLButton, 127, 5);
+       }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    GridHarness fixture;
+    if (c.prepare) c.prepare(fixture);
+    RecordingListener listener;
+    fixture.grid.SetChangeListener(&listener);
+    fixture.grid.TakeChanges();
+    c.change(fixture);
+    EXPECT_EQ(fixture.grid.PendingChanges(), c.expected);
+    EXPECT_EQ(listener.calls.size(), c.expected == 0 ? 0u : 1u);
+  }
+}
+
+TEST_F(GridControlTest, ChangesAreToldOncePerBatchAndHeldWhileRedrawIsOff) {
+  RecordingListener listener;
+  grid.SetChangeListener(&listener);
+  grid.TakeChanges();
+  for (std::int32_t row = 1; row < 100; ++row) grid.SetTextMatrix(row, 1, u"1");
+  EXPECT_EQ(listener.calls, (std::vector<GridChanges>{kGridRepaint}));
+  grid.SetRows(300);  // something new: told again, with all that is pending
+  EXPECT_EQ(listener.calls.back(), kGridRepaint | kGridScrollBars);
+  EXPECT_EQ(grid.TakeChanges(kGridScrollBars), kGridScrollBars);
+  EXPECT_EQ(grid.PendingChanges(), kGridRepaint);
+  grid.TakeChanges();
+
+  listener.calls.clear();
+  grid.SetRedraw(false);
+  grid.SetRows(5000);
+  for (std::int32_t row = 1; row < 5000; ++row) grid.SetTextMatrix(row, 2, u"2");
+  EXPECT_TRUE(listener.calls.empty());
+  grid.SetRedraw(true);
+  EXPECT_EQ(listener.calls, (std::vector<GridChanges>{kGridRepaint | kGridScrollBars}));
+  grid.TakeChanges();
+  grid.SetRedraw(true);
+  EXPECT_EQ(listener.calls.size(), 1u);
+
+  // A copy belongs to no window.
+  GridControl copy = grid;
+  copy.SetTextMatrix(1, 1, u"copy");
+  EXPECT_EQ(listener.calls.size(), 1u);
+  EXPECT_EQ(copy.hWnd(), 0u);
+}
+
+TEST_F(GridControlTest, AutoScrollRunsOnlyWhileDragSelectingPastAnEdge) {
+  grid.SetCols(20);
+  Send(msg::kLButtonDown, msg::kMkLButton, 100, 40);  // cell (2, 1)
+  EXPECT_FALSE(grid.WantsAutoScroll(200, 100));
+  EXPECT_FALSE(grid.AutoScroll(200, 100));
+  EXPECT_EQ(grid.TopRow(), 1);
+
+  EXPECT_TRUE(grid.AutoScroll(200, 320));  // below the window
+  EXPECT_EQ(grid.TopRow(), 2);
+  ExpectSelection(2, 1, grid.LastVisibleRow(), 3);
+  EXPECT_TRUE(grid.AutoScroll(500, 320));  // and right of it
+  EXPECT_EQ(grid.TopRow(), 3);
+  EXPECT_EQ(grid.LeftCol(), 2);
+  ExpectSelection(2, 1, grid.LastVisibleRow(), grid.LastVisibleCol());
+  EXPECT_TRUE(grid.AutoScroll(200, 5));  // over the header row
+  EXPECT_EQ(grid.TopRow(), 2);
+  EXPECT_EQ(grid.RowSel(), 2);
+  Send(msg::kLButtonUp, 0, 200, 5);
+  EXPECT_FALSE(grid.WantsAutoScroll(200, 320));
+
+  // A whole-column drag scrolls sideways only.
+  Send(msg::kLButtonDown, msg::kMkLButton, 100, 5);
+  EXPECT_FALSE(grid.WantsAutoScroll(200, 320));
+  EXPECT_TRUE(grid.WantsAutoScroll(500, 100));
+}
+
+TEST_F(GridControlTest, PointerShowsTheResizeShapeOverHeaderBordersItCanDrag) {
+  struct Case {
+    std::int32_t allow, x, y;
+    GridControl::PointerShape shape;
+  };
+  using Shape = GridControl::PointerShape;
+  const Case cases[] = {
+      {0, 127, 5, Shape::kArrow},      {1, 127, 5, Shape::kSizeColumn},
+      {1, 129, 5, Shape::kSizeColumn}, {1, 135, 5, Shape::kArrow},
+      {1, 127, 40, Shape::kArrow},     {2, 127, 5, Shape::kArrow},
+      {2, 20, 31, Shape::kSizeRow},    {2, 80, 31, Shape::kArrow},
+      {3, 63, 15, Shape::kSizeColumn}, {3, 20, 95, Shape::kSizeRow},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.allow << " at " << c.x << "," << c.y);
+    grid.SetAllowUserResizing(c.allow);
+    EXPECT_EQ(grid.PointerAt(c.x, c.y), c.shape);
+  }
+  Send(msg::kLButtonDown, msg::kMkLButton, 127, 5);
+  EXPECT_EQ(grid.PointerAt(300, 200), Shape::kSizeColumn);  // held during the drag
+  Send(msg::kLButtonUp, 0, 300, 200);
+  EXPECT_EQ(grid.PointerAt(300, 200), Shape::kArrow);
+}
+
+TEST_F(GridControlTest, PaintPlanWalksOnlyWhatIsShown) {
+  PaintPlan plan;
+  for (const std::int32_t rows : {100, 65536}) {
+    SCOPED_TRACE(rows);
+    grid.SetRows(rows);
+    for (const std::uintptr_t code : {msg::kSbTop, msg::kSbBottom}) {
+      Scroll(msg::kVScroll, code);
+      PlanPaint(grid, plan);
+      // The header row and the rows that reach into 284 pixels: 18 from the
+      // top, the last 17 at the bottom; 5 columns.
+      const std::size_t shown = code == msg::kSbTop ? 18u : 17u;
+      ASSERT_EQ(plan.cells.size(), (1 + shown) * 5u);
+      EXPECT_EQ(plan.cells[5].row, grid.TopRow());
+      EXPECT_EQ(plan.cells.back().row, code == msg::kSbTop ? 18 : rows - 1);
+      EXPECT_EQ(plan.rowLines.size(), shown);
+      EXPECT_EQ(plan.columnLines.size(), 4u);
+    }
+  }
+}
+
+TEST_F(GridControlTest, PaintPlanLaysCellsOutAsTheHitTestSeesThem) {
+  grid.SetTopRow(40);
+  grid.SetTextMatrix(40, 1, u"top");
+  PaintPlan plan;
+  PlanPaint(grid, plan);
+  EXPECT_EQ(plan.cells[0].rect, (GridPixelRect{0, 0, 64, 16}));
+  EXPECT_TRUE(plan.cells[0].fixed);
+  const PaintCell& top = plan.cells[6];
+  EXPECT_EQ(top.row, 40);
+  EXPECT_EQ(top.col, 1);
+  EXPECT_EQ(top.rect, (GridPixelRect{64, 16, 128, 32}));
+  EXPECT_EQ(top.text, u"top");
+  EXPECT_EQ(plan.fixedRight, 64);
+  EXPECT_EQ(plan.fixedBottom, 16);
+  EXPECT_EQ(plan.cellsRight, 320);
+  EXPECT_EQ(plan.cellsBottom, 300);
+  EXPECT_EQ(plan.columnLines.front(), 127);
+  EXPECT_EQ(plan.rowLines.front(), 31);
+
+  // Odd sizes and twips that do not divide them: cells still tile the area
+  // without gaps, and every cell's corners hit that cell.
+  std::mt19937 random(3);
+  for (std::int32_t col = 0; col < 5; ++col)
+    grid.SetColWidth(col, static_cast<std::int32_t>(100 + random() % 1500));
+  for (std::int32_t row = 0; row < 100; ++row)
+    grid.SetRowHeight(row, static_cast<std::int32_t>(random() % 5 == 0 ? 0 : 50 + random() % 400));
+  for (const std::int32_t twipsPerPixel : {15, 13, 12, 10, 7}) {
+    SCOPED_TRACE(twipsPerPixel);
+    grid.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
+    grid.SetTopRow(20);
+    PlanPaint(grid, plan);
+    ASSERT_FALSE(plan.cells.empty());
+    for (std::size_t i = 0; i < plan.cells.size(); ++i) {
+      const PaintCell& cell = plan.cells[i];
+      const auto first = grid.CellAt(cell.rect.left, cell.rect.top);
+      const auto last = grid.CellAt(cell.rect.right - 1, cell.rect.bottom - 1);
+      ASSERT_EQ(first.row, cell.row);
+      ASSERT_EQ(first.col, cell.col);
+      ASSERT_EQ(last.row, cell.row);
+      ASSERT_EQ(last.col, cell.col);
+      if (i + 1 < plan.cells.size() && plan.cells[i + 1].row == cell.row)
+        ASSERT_EQ(plan.cells[i + 1].rect.left, cell.rect.right);
+    }
+  }
+}
+
+TEST_F(GridControlTest, PaintPlanMarksSelectionAlignmentAndFocus) {
+  grid.SetRow(2);
+  grid.SetCol(1);
+  grid.SetRowSel(3);
+  grid.SetColSel(2);
+  grid.SetColAlignment(2, 4);
+  grid.SetColAlignment(3, 8);
+  grid.SetTextMatrix(2, 1, u"-1.5e3");
+  grid.SetTextMatrix(3, 1, u"高程");
+  PaintPlan plan;
+  PlanPaint(grid, plan);
+  const auto cell = [&](std::int32_t row, std::int32_t col) -> const PaintCell& {
+    return plan.cells[static_cast<std::size_t>(row * 5 + col)];
+  };
+  struct Case {
+    std::int32_t row, col;
+    bool fixed, selected;
+    CellHAlign h;
+    CellVAlign v;
+  };
+  const Case cases[] = {
+      {0, 2, true, false, CellHAlign::kCenter, CellVAlign::kCenter},
+      {2, 0, true, false, CellHAlign::kCenter, CellVAlign::kCenter},
+      {2, 1, false, false, CellHAlign::kRight, CellVAlign::kCenter},  // current; a number
+      {3, 1, false, true, CellHAlign::kLeft, CellVAlign::kCenter},    // general text
+      {2, 2, false, true, CellHAlign::kCenter, CellVAlign::kCenter},
+      {4, 2, false, false, CellHAlign::kCenter, CellVAlign::kCenter},
+      {3, 3, false, false, CellHAlign::kRight, CellVAlign::kBottom},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.row << "," << c.col);
+    const PaintCell& painted = cell(c.row, c.col);
+    EXPECT_EQ(painted.fixed, c.fixed);
+    EXPECT_EQ(painted.selected, c.selected);
+    EXPECT_EQ(painted.hAlign, c.h);
+    EXPECT_EQ(painted.vAlign, c.v);
+  }
+  ASSERT_TRUE(plan.hasFocusRect);
+  EXPECT_EQ(plan.focusRect, (GridPixelRect{64, 32, 127, 47}));
+  grid.SetTopRow(10);
+  PlanPaint(grid, plan);
+  EXPECT_FALSE(plan.hasFocusRect);
+  grid.SetTopRow(1);
+  grid.SetFocusRect(0);
+  PlanPaint(grid, plan);
+  EXPECT_FALSE(plan.hasFocusRect);
 }
 
 }  // namespace
