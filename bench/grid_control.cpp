@@ -5,6 +5,8 @@
 #include <string>
 
 #include "gridcontrol/grid_control.h"
+#include "gridcontrol/grid_paint_plan.h"
+#include "platform/window_messages.h"
 
 namespace {
 
@@ -84,6 +86,57 @@ void BM_RowPosSpread(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RowPosSpread)->Arg(256)->Arg(kMaxRows);
+
+// The editor's grid as the dialog shows it: a header row and column, two
+// number columns, about 20 rows in view, with texts in every cell.
+GridControl MakeShownGrid(std::int32_t rows) {
+  GridControl grid;
+  grid.SetCols(3);
+  grid.SetRows(rows);
+  grid.SetColWidth(0, 1800);
+  grid.SetColWidth(1, 1500);
+  grid.SetColWidth(2, 1500);
+  grid.SetClientSize(520, 340);
+  for (std::int32_t row = 0; row < rows; ++row)
+    for (std::int32_t col = 0; col < 3; ++col) grid.SetTextMatrix(row, col, u"1234.5");
+  for (std::int32_t row = 7; row < rows; row += 211) grid.SetRowHeight(row, 400);
+  grid.SetRow(3);
+  grid.SetCol(1);
+  grid.SetRowSel(9);
+  grid.SetColSel(2);
+  return grid;
+}
+
+// What one paint decides. Compare the 65536-row figure with the 100-row one:
+// the walk covers only what is shown, so they should be alike.
+void BM_PlanPaint(benchmark::State& state) {
+  const GridControl grid = MakeShownGrid(static_cast<std::int32_t>(state.range(0)));
+  dorvane::PaintPlan plan;
+  for (auto _ : state) {
+    dorvane::PlanPaint(grid, plan);
+    benchmark::DoNotOptimize(plan.cells.data());
+  }
+  state.counters["cells"] = static_cast<double>(plan.cells.size());
+}
+BENCHMARK(BM_PlanPaint)->Arg(100)->Arg(kMaxRows)->Repetitions(5)->ReportAggregatesOnly(true);
+
+// SB_BOTTOM on the largest grid, then the paint plan of what it shows.
+void BM_ScrollToBottomThenPlan(benchmark::State& state) {
+  GridControl grid = MakeShownGrid(kMaxRows);
+  dorvane::PaintPlan plan;
+  for (auto _ : state) {
+    state.PauseTiming();
+    grid.HandleScroll(true, dorvane::msg::kSbTop, 0);
+    state.ResumeTiming();
+    grid.HandleScroll(true, dorvane::msg::kSbBottom, 0);
+    dorvane::PlanPaint(grid, plan);
+    benchmark::DoNotOptimize(plan.cells.data());
+  }
+}
+BENCHMARK(BM_ScrollToBottomThenPlan)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

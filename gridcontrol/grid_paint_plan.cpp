@@ -72,8 +72,8 @@ void PlanPaint(const GridControl& grid, PaintPlan& plan) {
   plan.rowLines.clear();
   plan.hasFocusRect = false;
 
-  thread_local std::vector<Span> rows;
-  thread_local std::vector<Span> cols;
+  std::vector<Span> rows;
+  std::vector<Span> cols;
   VisibleSpans(
       grid.Rows(), grid.FixedRows(), grid.TopRow(), plan.height, grid.TwipsPerPixelY(),
       [&](std::int32_t row) { return std::int64_t{grid.RowPos(row)}; },

@@ -49,8 +49,9 @@ class GridWindow final : public GridChangeListener {
   void OnLeftUp(WPARAM wParam, LPARAM lParam);
   void OnCaptureChanged();
   void OnTimer(UINT_PTR id);
+  void OnWheel(WPARAM wParam, LPARAM lParam);
   void OnKeyDown(UINT key);
-  bool OnSetCursor(UINT hitTest);
+  LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
   void OnSetFont(HFONT font, bool redraw);
   void OnFocusChanged();
 
@@ -213,23 +214,21 @@ void GridWindow::OnKeyDown(UINT key) {
   control_.HandleKey(key, {::GetKeyState(VK_SHIFT) < 0, ::GetKeyState(VK_CONTROL) < 0});
 }
 
-bool GridWindow::OnSetCursor(UINT hitTest) {
-  if (hitTest != HTCLIENT) return false;
+void GridWindow::OnWheel(WPARAM wParam, LPARAM lParam) {
+  control_.HandleMessage(WM_MOUSEWHEEL, wParam, lParam);
+}
+
+LRESULT GridWindow::OnSetCursor(WPARAM wParam, LPARAM lParam) {
   POINT point{};
-  if (!::GetCursorPos(&point) || !::ScreenToClient(window_, &point)) return false;
-  const wchar_t* shape = nullptr;
-  switch (control_.PointerAt(point.x, point.y)) {
-    case GridControl::PointerShape::kSizeColumn:
-      shape = IDC_SIZEWE;
-      break;
-    case GridControl::PointerShape::kSizeRow:
-      shape = IDC_SIZENS;
-      break;
-    case GridControl::PointerShape::kArrow:
-      return false;
+  if (LOWORD(lParam) == HTCLIENT && ::GetCursorPos(&point) && ::ScreenToClient(window_, &point)) {
+    const GridControl::PointerShape shape = control_.PointerAt(point.x, point.y);
+    if (shape != GridControl::PointerShape::kArrow) {
+      const bool column = shape == GridControl::PointerShape::kSizeColumn;
+      ::SetCursor(::LoadCursorW(nullptr, column ? IDC_SIZEWE : IDC_SIZENS));
+      return TRUE;
+    }
   }
-  ::SetCursor(::LoadCursorW(nullptr, shape));
-  return true;
+  return ::DefWindowProcW(window_, WM_SETCURSOR, wParam, lParam);
 }
 
 void GridWindow::OnSetFont(HFONT font, bool redraw) {
@@ -283,7 +282,7 @@ LRESULT GridWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnCaptureChanged();
       break;
     case WM_MOUSEWHEEL:
-      control_.HandleMessage(message, wParam, lParam);
+      OnWheel(wParam, lParam);
       break;
     case WM_TIMER:
       OnTimer(wParam);
@@ -292,10 +291,7 @@ LRESULT GridWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       OnKeyDown(static_cast<UINT>(wParam));
       break;
     case WM_SETCURSOR:
-      if (!OnSetCursor(LOWORD(lParam)))
-        result = ::DefWindowProcW(window_, message, wParam, lParam);
-      else
-        result = TRUE;
+      result = OnSetCursor(wParam, lParam);
       break;
     case WM_SETFONT:
       OnSetFont(reinterpret_cast<HFONT>(wParam), LOWORD(lParam) != 0);
