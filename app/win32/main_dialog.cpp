@@ -24,8 +24,18 @@ namespace dorvane::win32 {
 namespace {
 
 constexpr wchar_t kCaption[] = L"Dorvane1.1";
+constexpr wchar_t kDialogProperty[] = L"Dorvane.MainDialog";
 constexpr std::u16string_view kOpenTitle = u"打开res2dinv格式数据文件";
 constexpr std::u16string_view kSaveTitle = u"输入保存的res2dinv格式数据文件";
+
+// Shows a path in a read-only field scrolled to its end, so the file name shows
+// when the folders are longer than the field.
+void ShowPath(HWND field, const std::u16string& path) {
+  ::SetWindowTextW(field, Wide(path).c_str());
+  const auto end = static_cast<WPARAM>(path.size());
+  ::SendMessageW(field, EM_SETSEL, end, static_cast<LPARAM>(end));
+  ::SendMessageW(field, EM_SCROLLCARET, 0, 0);
+}
 
 // A control's text as the job reads it: at most 1023 units.
 std::u16string ControlText(HWND control) {
@@ -58,6 +68,8 @@ class MainDialog {
     return ::DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_MAIN), nullptr, DialogProc,
                              reinterpret_cast<LPARAM>(this));
   }
+
+  GridEditor* editor() const { return gridHosted_ ? grid_.editor() : nullptr; }
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -106,6 +118,7 @@ class MainDialog {
 INT_PTR CALLBACK MainDialog::DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+    ::SetPropW(dialog, kDialogProperty, reinterpret_cast<HANDLE>(lParam));
     reinterpret_cast<MainDialog*>(lParam)->dialog_ = dialog;
   }
   auto* self = reinterpret_cast<MainDialog*>(::GetWindowLongPtrW(dialog, DWLP_USER));
@@ -268,7 +281,9 @@ bool MainDialog::OnNotify(NMHDR& header) {
 }
 
 void MainDialog::OnClose(WPARAM wParam) {
+  gridHosted_ = false;
   grid_.Destroy();
+  ::RemovePropW(dialog_, kDialogProperty);
   ::EndDialog(dialog_, LOWORD(wParam));
 }
 
@@ -359,13 +374,13 @@ bool MainDialog::PutInputFile(std::size_t row, const std::u16string& path) {
     ShowJobError(messages_, u"非反演格式或格式错误");
     return false;
   }
-  ::SetWindowTextW(RowItem(row, app::kPathField), Wide(path).c_str());
+  ShowPath(RowItem(row, app::kPathField), path);
   return true;
 }
 
 void MainDialog::ChooseOutputFile() {
   const std::optional<std::u16string> chosen = files_.ChooseSaveFile(kSaveTitle, kDataFileFilters);
-  if (chosen) ::SetDlgItemTextW(dialog_, IDC_OUTPUT_PATH, Wide(*chosen).c_str());
+  if (chosen) ShowPath(Item(IDC_OUTPUT_PATH), *chosen);
 }
 
 app::DialogControlState MainDialog::ReadControls() const {
@@ -432,6 +447,11 @@ void MainDialog::OnDropFiles(HDROP drop) {
 }
 
 }  // namespace
+
+GridEditor* TopographyEditorOf(HWND dialog) {
+  const auto* main = static_cast<const MainDialog*>(::GetPropW(dialog, kDialogProperty));
+  return main != nullptr ? main->editor() : nullptr;
+}
 
 INT_PTR RunMainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files) {
   MainDialog dialog(instance, messages, files);

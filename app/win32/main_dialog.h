@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "grid/grid_editor.h"
 #include "platform/file_access.h"
 #include "platform/win32/message_boxes_win32.h"
 
@@ -12,5 +13,9 @@ namespace dorvane::win32 {
 // `messages` and `files` carry every message box and file dialog, so a caller can
 // answer them.
 INT_PTR RunMainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files);
+
+// The topography grid's editor of a running main dialog; null when the grid
+// could not be hosted. For tests, which read the cells it shows.
+GridEditor* TopographyEditorOf(HWND dialog);
 
 }  // namespace dorvane::win32

@@ -18,6 +18,10 @@ const TopographyTable* TopographyGrid::table() const {
   return nullptr;
 }
 
+GridEditor* TopographyGrid::editor() const {
+  return nullptr;
+}
+
 HWND TopographyGrid::gridWindow() const {
   return nullptr;
 }

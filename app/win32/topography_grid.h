@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "data/topography_table.h"
+#include "grid/grid_editor.h"
 #include "platform/win32/message_boxes_win32.h"
 
 namespace dorvane::win32 {
@@ -25,6 +26,7 @@ class TopographyGrid {
   void FitTo(HWND frame);
   // Null without a grid.
   const TopographyTable* table() const;
+  GridEditor* editor() const;
   HWND gridWindow() const;
   // Destroys the editor and the grid's windows.
   void Destroy();

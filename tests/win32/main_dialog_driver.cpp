@@ -1,5 +1,7 @@
 #include "main_dialog_driver.h"
 
+#include "win32_test_support.h"
+
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -9,6 +11,8 @@
 
 namespace dorvane::win32::testing::dialog {
 namespace {
+
+using testing::WriteFileBytes;
 
 struct Pending {
   std::wstring caption;
@@ -148,6 +152,45 @@ std::wstring HoverForTooltip(HWND dialog, HWND field) {
     }
   }
   return L"<tooltip never shown>";
+}
+
+bool SaveWindowImage(HWND window, const std::filesystem::path& file) {
+  // The client area: without a window manager nobody draws the frame.
+  RECT rect{};
+  ::GetClientRect(window, &rect);
+  ::MapWindowPoints(window, HWND_DESKTOP, reinterpret_cast<POINT*>(&rect), 2);
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  const int stride = (width * 3 + 3) & ~3;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  std::vector<char> pixels(static_cast<std::size_t>(stride) * height);
+  const HDC screen = ::GetDC(nullptr);
+  const HDC memory = ::CreateCompatibleDC(screen);
+  const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
+  const HGDIOBJ previous = ::SelectObject(memory, bitmap);
+  ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  ::SelectObject(memory, previous);
+  const int lines = ::GetDIBits(memory, bitmap, 0, height, pixels.data(), &info, DIB_RGB_COLORS);
+  ::DeleteObject(bitmap);
+  ::DeleteDC(memory);
+  ::ReleaseDC(nullptr, screen);
+  if (lines != height) return false;
+
+  BITMAPFILEHEADER header{};
+  header.bfType = 0x4D42;
+  header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+  header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
+  std::string bytes(reinterpret_cast<const char*>(&header), sizeof header);
+  bytes.append(reinterpret_cast<const char*>(&info.bmiHeader), sizeof info.bmiHeader);
+  bytes.append(pixels.data(), pixels.size());
+  WriteFileBytes(file, bytes);
+  return true;
 }
 
 std::wstring WindowText(HWND window) {

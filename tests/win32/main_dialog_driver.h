@@ -43,6 +43,9 @@ std::wstring HoverForTooltip(HWND dialog, HWND field);
 // Runs the thread's messages for a while, as the modal loop would.
 void PumpMessages(DWORD milliseconds);
 
+// Saves what the screen shows of `window`'s client area as a 24-bit BMP file.
+bool SaveWindowImage(HWND window, const std::filesystem::path& file);
+
 std::wstring WindowText(HWND window);
 std::wstring ItemText(HWND dialog, int id);
 std::wstring ClassName(HWND window);

@@ -1,0 +1,80 @@
+#include <windows.h>
+
+#include <commdlg.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cwchar>
+#include <deque>
+#include <filesystem>
+
+#include "app/win32/main_dialog.h"
+#include "main_dialog_driver.h"
+#include "platform/file_access.h"
+#include "resources/resource.h"
+
+// The pictures of the user guide, taken from the real dialog on the example
+// survey: scripts/make-screenshots runs this with the folders to use.
+namespace dorvane::win32 {
+namespace {
+
+using namespace testing::dialog;
+namespace fs = std::filesystem;
+
+fs::path FolderFromEnvironment(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value != nullptr ? fs::path(value) : fs::path();
+}
+
+TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
+  const fs::path examples = FolderFromEnvironment(L"DORVANE_EXAMPLES");
+  const fs::path out = FolderFromEnvironment(L"DORVANE_SCREENSHOTS");
+  ASSERT_FALSE(examples.empty());
+  ASSERT_FALSE(out.empty());
+  RecordingWin32Boxes messages;
+  FileAccess files(messages);
+  std::deque<std::wstring> answers;
+  const auto answer = [&answers](OPENFILENAMEW& request) {
+    if (answers.empty()) return false;
+    std::wcscpy(request.lpstrFile, answers.front().c_str());
+    answers.pop_front();
+    return true;
+  };
+  files.SetFileDialogs(answer, answer);
+
+  const auto browse = [&](HWND dialog, int id, const fs::path& path) {
+    answers.push_back(path.wstring());
+    Click(dialog, id);
+  };
+  RunDriven([&] { return RunMainDialog(::GetModuleHandleW(nullptr), messages, files); },
+            L"Dorvane1.1",
+            [&](HWND dialog) {
+              browse(dialog, IDC_OUTPUT_BROWSE, L"D:\\survey\\long-profile.dat");
+              browse(dialog, IDC_ROW_BROWSE, examples / L"line1.dat");
+              Click(dialog, IDC_ADD_FILE);
+              browse(dialog, 2201, examples / L"line2.dat");
+              Click(dialog, IDC_ADD_FILE);
+              browse(dialog, 2214, examples / L"line3.dat");
+              PumpMessages(300);
+              EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-merge.bmp"));
+
+              Click(dialog, IDC_MODE_SCRIPT2D);
+              SetItemText(dialog, 2204, L"235");
+              SetItemText(dialog, 2217, L"470");
+              PumpMessages(300);
+              EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-script2d.bmp"));
+
+              Click(dialog, IDC_MODE_SCRIPT3D);
+              SetItemText(dialog, 2204, L"0");
+              SetItemText(dialog, 2217, L"0");
+              SetItemText(dialog, 2205, L"20");
+              SetItemText(dialog, 2218, L"40");
+              PumpMessages(300);
+              EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-script3d.bmp"));
+              Click(dialog, IDC_EXIT);
+            });
+  EXPECT_TRUE(messages.shown.empty());
+}
+
+}  // namespace
+}  // namespace dorvane::win32
