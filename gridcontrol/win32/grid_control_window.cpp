@@ -63,7 +63,7 @@ class GridWindow final : public GridChangeListener {
 
   HWND window_;
   GridControl& control_;
-  HFONT font_ = nullptr;  // the parent's; null for the default GUI font
+  HFONT font_ = nullptr;  // not ours to delete; null for the default GUI font
   PaintPlan plan_;
   POINT pointer_{};  // last pointer position of a drag, for auto-scroll
   bool autoScrolling_ = false;
@@ -116,7 +116,20 @@ HFONT GridWindow::Font() const {
   return font_ != nullptr ? font_ : static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT));
 }
 
+// The font of the nearest ancestor that has one: a grid placed in a dialog
+// writes in the dialog's font (a CJK one for our dialog) until told otherwise.
+HFONT InheritedFont(HWND window) {
+  for (HWND child = window; (::GetWindowLongW(child, GWL_STYLE) & WS_CHILD) != 0;) {
+    child = ::GetParent(child);
+    if (child == nullptr) break;
+    if (const auto font = reinterpret_cast<HFONT>(::SendMessageW(child, WM_GETFONT, 0, 0)))
+      return font;
+  }
+  return nullptr;
+}
+
 void GridWindow::OnCreate() {
+  font_ = InheritedFont(window_);
   const WindowDc dc(window_);
   if (dc.get() != nullptr) {
     const auto twipsPerPixel = [](int dpi) {

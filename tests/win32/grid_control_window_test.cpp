@@ -96,9 +96,16 @@ TEST_F(GridControlWindowTest, IsBoundToItsControlAndLeavesTheSubclassersSlotsFre
   EXPECT_EQ(grid.Col(), 3);
   EXPECT_EQ(::GetFocus(), window);
 
+  // A second grid in a parent that has a font writes in that font.
+  const HFONT dialogFont =
+      ::CreateFontW(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0, L"NSimSun");
+  ::SendMessageW(::GetParent(window), WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont), FALSE);
   const HWND second = CreateGridControlWindow(grid, nullptr, ::GetParent(window), 0, 0, 50, 50);
+  ::SendMessageW(::GetParent(window), WM_SETFONT, 0, FALSE);
   ASSERT_NE(second, nullptr);  // registering the class again is harmless
+  EXPECT_EQ(::SendMessageW(second, WM_GETFONT, 0, 0), reinterpret_cast<LRESULT>(dialogFont));
   ::DestroyWindow(second);
+  ::DeleteObject(dialogFont);
   EXPECT_EQ(grid.hWnd(), 0u);
   ::DestroyWindow(window);
   window = nullptr;
