@@ -65,7 +65,9 @@ class GridWindow final : public GridChangeListener {
   GridControl& control_;
   HFONT font_ = nullptr;  // not ours to delete; null for the default GUI font
   PaintPlan plan_;
-  POINT pointer_{};  // last pointer position of a drag, for auto-scroll
+  POINT pointer_{};              // last pointer position of a drag, for auto-scroll
+  std::int32_t trackedRow_ = 0;  // thumb positions of a drag in progress
+  std::int32_t trackedCol_ = 0;
   bool autoScrolling_ = false;
   bool syncingScrollBars_ = false;
   int handling_ = 0;  // depth of messages in our procedure
@@ -172,12 +174,18 @@ void GridWindow::OnScroll(int bar, WPARAM wParam) {
   const auto code = static_cast<std::uint32_t>(LOWORD(wParam));
   std::int32_t thumb = HIWORD(wParam);
   if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
-    // The message carries 16 bits of the thumb; the scroll bar knows all 32.
+    // The message carries 16 bits of the thumb; the scroll bar knows all 32
+    // while the thumb moves. The final position may come after the bar has
+    // stopped tracking: the last tracked one then tells the high bits.
     SCROLLINFO info{};
     info.cbSize = sizeof info;
     info.fMask = SIF_TRACKPOS;
+    std::int32_t& tracked = bar == SB_VERT ? trackedRow_ : trackedCol_;
     if (::GetScrollInfo(window_, bar, &info) && (info.nTrackPos & 0xFFFF) == thumb)
       thumb = info.nTrackPos;
+    else if ((tracked & 0xFFFF) == thumb)
+      thumb = tracked;
+    tracked = code == SB_THUMBTRACK ? thumb : 0;
   }
   control_.HandleScroll(bar == SB_VERT, code, thumb);
 }
@@ -316,6 +324,9 @@ LRESULT GridWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
       OnFocusChanged();
+      break;
+    case WM_SYSCOLORCHANGE:
+      ::InvalidateRect(window_, nullptr, FALSE);  // every colour comes from the system
       break;
     case kCatchUpMessage:
       break;

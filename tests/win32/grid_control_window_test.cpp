@@ -141,6 +141,18 @@ TEST_F(GridControlWindowTest, ThumbTrackingReachesRowsPast16BitPositions) {
   Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 500));
   EXPECT_EQ(grid.TopRow(), grid.FixedRows() + 500);
   EXPECT_EQ(VerticalBar().nPos, 500);
+
+  // Without ScrollTrack the grid waits for the release, which may come when
+  // the bar no longer reports the tracked position: the last tracked one counts.
+  grid.SetScrollTrack(false);
+  thumb.nPos = 90000;
+  ::SetScrollInfo(window, SB_VERT, &thumb, FALSE);
+  Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 90000 & 0xFFFF));
+  EXPECT_EQ(grid.TopRow(), grid.FixedRows() + 500);
+  thumb.nPos = 500;
+  ::SetScrollInfo(window, SB_VERT, &thumb, FALSE);
+  Send(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 90000 & 0xFFFF));
+  EXPECT_EQ(grid.TopRow(), grid.FixedRows() + 90000);
 }
 
 TEST_F(GridControlWindowTest, ModelChangesInvalidateTheWindowAndTheBarFollows) {
