@@ -250,6 +250,26 @@ TEST_F(GridControlWindowTest, DragPastTheBottomScrollsOnTheTimerAndExtendsTheSel
   EXPECT_EQ(grid.TopRow(), top + 2);
 }
 
+TEST_F(GridControlWindowTest, HeaderBordersShowTheResizePointerWhenResizingIsAllowed) {
+  grid.SetAllowUserResizing(3);
+  struct Case {
+    int x, y;
+    const wchar_t* shape;
+  };
+  const int colBorder = (grid.ColPos(1) + grid.ColWidth(1)) / grid.TwipsPerPixelX() - 1;
+  const int rowBorder = (grid.RowPos(2) + grid.RowHeight(2)) / grid.TwipsPerPixelY() - 1;
+  const Case cases[] = {
+      {colBorder, 5, IDC_SIZEWE}, {5, rowBorder, IDC_SIZENS}, {colBorder + 20, 40, IDC_ARROW}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
+    POINT point{c.x, c.y};
+    ::ClientToScreen(window, &point);
+    ASSERT_TRUE(::SetCursorPos(point.x, point.y));
+    Send(WM_SETCURSOR, reinterpret_cast<WPARAM>(window), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    EXPECT_EQ(::GetCursor(), ::LoadCursorW(nullptr, c.shape));
+  }
+}
+
 // Renders through WM_PRINTCLIENT into a 32-bit DIB and reads pixels back.
 TEST_F(GridControlWindowTest, PaintsHeadersSelectionGridLinesAndBackground) {
   grid.SetRows(5);
