@@ -4,6 +4,8 @@ namespace dorvane {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
+// Bytes of a malformed sequence are always 0x80 or more.
+constexpr char32_t kEscapedByte = 0xDC00;
 
 bool IsHighSurrogate(char32_t c) {
   return c >= 0xD800 && c < 0xDC00;
@@ -40,14 +42,20 @@ void AppendUtf16(std::u16string& out, char32_t c) {
   }
 }
 
+bool IsEscapedByte(char32_t c) {
+  return c >= kEscapedByte + 0x80 && c <= kEscapedByte + 0xFF;
+}
+
 // Decodes one UTF-8 sequence at `at`, advancing past it; overlong forms,
-// surrogates and values past U+10FFFF are malformed and consume one byte.
+// surrogates and values past U+10FFFF are malformed: their first byte is
+// escaped and decoding resumes after it.
 char32_t DecodeUtf8(std::string_view text, std::size_t& at) {
   const auto lead = static_cast<unsigned char>(text[at]);
   if (lead < 0x80) {
     ++at;
     return lead;
   }
+  const char32_t escaped = kEscapedByte + lead;
   int extra = 0;
   char32_t c = 0;
   char32_t smallest = 0;
@@ -59,23 +67,23 @@ char32_t DecodeUtf8(std::string_view text, std::size_t& at) {
     extra = 3, c = lead & 0x07, smallest = 0x10000;
   } else {
     ++at;
-    return kReplacement;
+    return escaped;
   }
   if (at + extra >= text.size()) {
     ++at;
-    return kReplacement;
+    return escaped;
   }
   for (int k = 1; k <= extra; ++k) {
     const auto next = static_cast<unsigned char>(text[at + k]);
     if ((next & 0xC0) != 0x80) {
       ++at;
-      return kReplacement;
+      return escaped;
     }
     c = (c << 6) | (next & 0x3F);
   }
   if (c < smallest || c > 0x10FFFF || IsHighSurrogate(c) || IsLowSurrogate(c)) {
     ++at;
-    return kReplacement;
+    return escaped;
   }
   at += extra + 1;
   return c;
@@ -91,6 +99,9 @@ std::string Utf16ToUtf8(std::u16string_view text) {
     if (IsHighSurrogate(c) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
+    } else if (IsEscapedByte(c)) {
+      out += static_cast<char>(c - kEscapedByte);
+      continue;
     } else if (IsHighSurrogate(c) || IsLowSurrogate(c)) {
       c = kReplacement;
     }
