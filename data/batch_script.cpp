@@ -1,5 +1,6 @@
 #include "data/batch_script.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,29 +31,60 @@ std::string_view Flag(std::int32_t value) {
   return value == 0 ? "0\r\n" : "1\r\n";
 }
 
-// Appends the block of one row; the message text when a coordinate is missing.
-std::u16string_view AppendRowBlock(std::string& script, const ScriptKind& kind, int number,
-                                   const InputFileRow& row, const CodePage& codePage) {
-  script += "File ";
-  AppendInteger(script, number);
-  script += " parameters\r\nName of data file in RES2DINV format\r\n";
-  script += codePage.FromUtf16(row.inputPath);
-  script += "\r\n";
-  script += kind.locationLabel;
-  if (row.firstElectrodeX.empty()) return u"X方向坐标参数为空";
-  script += codePage.FromUtf16(row.firstElectrodeX);
-  if (kind.collate) {
-    script += ",";
-    if (row.firstElectrodeY.empty()) return u"Y方向坐标参数为空";
-    script += codePage.FromUtf16(row.firstElectrodeY);
-    script += "\r\nLine direction (0=X,1=Y)\r\n";
-    script += Flag(row.lineDirection);
-  } else {
-    script += "\r\n";
+// The texts go into the script exactly as the code page holds them: a path that
+// read back as another path would send the inversion program to another file.
+class ScriptText {
+ public:
+  explicit ScriptText(const CodePage& codePage) : codePage_(codePage) {}
+
+  std::string& bytes() { return bytes_; }
+  void Append(std::string_view literal) { bytes_ += literal; }
+  // False, with the message set, when the code page cannot represent `text`.
+  bool AppendConverted(std::u16string_view text) {
+    const std::optional<std::string> converted = codePage_.FromUtf16Exactly(text);
+    if (!converted) {
+      failure_ = u"当前代码页无法表示的文字：" + std::u16string(text);
+      return false;
+    }
+    bytes_ += *converted;
+    return true;
   }
-  script += "Line sign (0=positive,1=negative)\r\n";
-  script += Flag(row.lineSign);
-  return {};
+  bool Fail(std::u16string_view message) {
+    failure_ = message;
+    return false;
+  }
+  const std::u16string& failure() const { return failure_; }
+
+ private:
+  const CodePage& codePage_;
+  std::string bytes_;
+  std::u16string failure_;
+};
+
+// Appends the block of one row; false when a coordinate is missing or a text
+// cannot be represented.
+bool AppendRowBlock(ScriptText& script, const ScriptKind& kind, int number,
+                    const InputFileRow& row) {
+  script.Append("File ");
+  AppendInteger(script.bytes(), number);
+  script.Append(" parameters\r\nName of data file in RES2DINV format\r\n");
+  if (!script.AppendConverted(row.inputPath)) return false;
+  script.Append("\r\n");
+  script.Append(kind.locationLabel);
+  if (row.firstElectrodeX.empty()) return script.Fail(u"X方向坐标参数为空");
+  if (!script.AppendConverted(row.firstElectrodeX)) return false;
+  if (kind.collate) {
+    script.Append(",");
+    if (row.firstElectrodeY.empty()) return script.Fail(u"Y方向坐标参数为空");
+    if (!script.AppendConverted(row.firstElectrodeY)) return false;
+    script.Append("\r\nLine direction (0=X,1=Y)\r\n");
+    script.Append(Flag(row.lineDirection));
+  } else {
+    script.Append("\r\n");
+  }
+  script.Append("Line sign (0=positive,1=negative)\r\n");
+  script.Append(Flag(row.lineSign));
+  return true;
 }
 
 // The script goes beside the output file: its folder with the kind's own name.
@@ -72,12 +104,13 @@ int WriteBatchScript(MergeMode mode, const MergeJob& job, FileAccess& files, Mes
   if (mode != MergeMode::ConcatenationScript && mode != MergeMode::CollateScript) return 0;
   const ScriptKind& kind = mode == MergeMode::CollateScript ? kCollate : kConcatenation;
 
-  std::string script(kind.heading);
+  ScriptText script(codePage);
+  script.Append(kind.heading);
   int participating = 0;
   for (const InputFileRow& row : job.rows())
     if (!row.inputPath.empty()) ++participating;
-  AppendInteger(script, participating);
-  script += "\r\n";
+  AppendInteger(script.bytes(), participating);
+  script.Append("\r\n");
   if (participating <= 1) {
     ShowJobError(messages, u"创建脚本文件最少需要两个输入文件");
     return 0;
@@ -86,25 +119,28 @@ int WriteBatchScript(MergeMode mode, const MergeJob& job, FileAccess& files, Mes
   int number = 0;
   for (const InputFileRow& row : job.rows()) {
     if (row.inputPath.empty()) continue;
-    const std::u16string_view missing = AppendRowBlock(script, kind, ++number, row, codePage);
-    if (!missing.empty()) {
-      ShowJobError(messages, std::u16string(missing));
+    if (!AppendRowBlock(script, kind, ++number, row)) {
+      ShowJobError(messages, script.failure());
       return 0;
     }
   }
 
-  script += kind.outputLabel;
+  script.Append(kind.outputLabel);
   if (job.outputPath().empty()) {
     ShowJobError(messages, u"请检查输出文件名");
     return 0;
   }
-  script += codePage.FromUtf16(job.outputPath());
-  script += "\r\nEnd of file";
+  if (!script.AppendConverted(job.outputPath())) {
+    ShowJobError(messages, script.failure());
+    return 0;
+  }
+  script.Append("\r\nEnd of file");
 
   const std::u16string scriptPath = ScriptPath(job.outputPath(), kind.fileName);
   files.SetSavePath(scriptPath);
-  const auto* bytes = reinterpret_cast<const std::uint8_t*>(script.data());
-  if (files.WriteWholeFile({bytes, script.size()}) == 0) {
+  const std::string& text = script.bytes();
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+  if (files.WriteWholeFile({bytes, text.size()}) == 0) {
     ShowJobError(messages, u"文件合并失败");
   } else {
     MessageRequest request;

@@ -37,6 +37,11 @@ bool IsLowSurrogate(char16_t c) {
   return c >= 0xDC00 && c < 0xE000;
 }
 
+constexpr char16_t kEscapedByte = 0xDC00;
+bool IsEscapedByte(char16_t c) {
+  return c >= kEscapedByte + 0x80 && c <= kEscapedByte + 0xFF;
+}
+
 // Feeds `in` through `cd` into `out`, growing it as needed. False when iconv
 // stops at something it cannot convert; `in` then points at it.
 bool ConvertSome(iconv_t cd, const char*& in, std::size_t& inLeft, std::string& out) {
@@ -86,26 +91,10 @@ class IconvCodePage : public CodePage {
       : toBytes_(name.c_str(), kUtf16), toUtf16_(kUtf16, name.c_str()) {}
   bool valid() const { return toBytes_.valid() && toUtf16_.valid(); }
 
-  std::string FromUtf16(std::u16string_view text) const override {
-    const std::string units = ToLittleEndianBytes(text);
-    const char* in = units.data();
-    std::size_t inLeft = units.size();
-    std::string out;
-    ::iconv(toBytes_.get(), nullptr, nullptr, nullptr, nullptr);
-    while (!ConvertSome(toBytes_.get(), in, inLeft, out)) {
-      // One default character per character the code page lacks; a whole
-      // surrogate pair is one character.
-      const std::size_t at = (units.size() - inLeft) / 2;
-      const bool pair =
-          at + 1 < text.size() && IsHighSurrogate(text[at]) && IsLowSurrogate(text[at + 1]);
-      const std::size_t skip = pair ? 4 : 2;
-      out += '?';
-      in += std::min(skip, inLeft);
-      inLeft -= std::min(skip, inLeft);
-      ::iconv(toBytes_.get(), nullptr, nullptr, nullptr, nullptr);
-    }
-    FinishShiftState(toBytes_.get(), out);
-    return out;
+  std::string FromUtf16(std::u16string_view text) const override { return *Convert(text, false); }
+
+  std::optional<std::string> FromUtf16Exactly(std::u16string_view text) const override {
+    return Convert(text, true);
   }
 
   std::u16string ToUtf16(std::string_view bytes) const override {
@@ -126,6 +115,48 @@ class IconvCodePage : public CodePage {
   }
 
  private:
+  // File-name bytes that were not UTF-8 travel as escapes (see utf8.h): they go
+  // out as the very bytes that name the file.
+  std::optional<std::string> Convert(std::u16string_view text, bool exact) const {
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= text.size(); ++i) {
+      if (i < text.size() && !IsEscapedByte(text[i])) continue;
+      if (!ConvertRun(text.substr(start, i - start), exact, out)) return std::nullopt;
+      if (i < text.size()) out += static_cast<char>(text[i] - kEscapedByte);
+      start = i + 1;
+    }
+    return out;
+  }
+
+  bool ConvertRun(std::u16string_view text, bool exact, std::string& out) const {
+    if (text.empty()) return true;
+    const std::string units = ToLittleEndianBytes(text);
+    const char* in = units.data();
+    std::size_t inLeft = units.size();
+    std::string bytes;
+    ::iconv(toBytes_.get(), nullptr, nullptr, nullptr, nullptr);
+    while (!ConvertSome(toBytes_.get(), in, inLeft, bytes)) {
+      if (exact) return false;
+      // One default character per character the code page lacks; a whole
+      // surrogate pair is one character.
+      const std::size_t at = (units.size() - inLeft) / 2;
+      const bool pair =
+          at + 1 < text.size() && IsHighSurrogate(text[at]) && IsLowSurrogate(text[at + 1]);
+      const std::size_t skip = pair ? 4 : 2;
+      bytes += '?';
+      in += std::min(skip, inLeft);
+      inLeft -= std::min(skip, inLeft);
+      ::iconv(toBytes_.get(), nullptr, nullptr, nullptr, nullptr);
+    }
+    FinishShiftState(toBytes_.get(), bytes);
+    // Some tables map two characters to one byte sequence; only the one that
+    // reads back is exact.
+    if (exact && ToUtf16(bytes) != text) return false;
+    out += bytes;
+    return true;
+  }
+
   IconvHandle toBytes_;
   IconvHandle toUtf16_;
 };
@@ -149,7 +180,7 @@ std::string IconvName(std::string_view name) {
 
 std::unique_ptr<CodePage> MakeCodePage(std::string_view name) {
   auto codePage = std::make_unique<IconvCodePage>(IconvName(name));
-  if (!codePage->valid()) return nullptr;
+  if (!codePage->valid() || !KeepsAscii(*codePage)) return nullptr;
   return codePage;
 }
 

@@ -12,23 +12,46 @@
 namespace dorvane {
 namespace {
 
+// Code pages whose conversion takes no flags and no default character: the
+// ISO 2022 and ISCII ones, UTF-7 and Symbol; UTF-8 and GB18030 hold every
+// character and take only WC_ERR_INVALID_CHARS.
+enum class Options { DefaultCharacter, ErrorOnly, None };
+
+Options OptionsOf(UINT codePage) {
+  if (codePage == CP_UTF8 || codePage == 54936) return Options::ErrorOnly;
+  if (codePage == 42 || codePage == CP_UTF7 || (codePage >= 50220 && codePage <= 50229) ||
+      (codePage >= 57002 && codePage <= 57011))
+    return Options::None;
+  return Options::DefaultCharacter;
+}
+
 class Win32CodePage : public CodePage {
  public:
   explicit Win32CodePage(UINT codePage) : codePage_(codePage) {}
 
   std::string FromUtf16(std::u16string_view text) const override {
-    if (text.empty()) return {};
-    const std::wstring wide = win32::Wide(text);
-    const int length = static_cast<int>(wide.size());
-    // UTF-8 takes no default character; it writes U+FFFD for what it cannot encode.
-    const bool utf8 = ActualCodePage() == CP_UTF8;
-    const char* defaultChar = utf8 ? nullptr : "?";
-    const int needed =
-        ::WideCharToMultiByte(codePage_, 0, wide.data(), length, nullptr, 0, defaultChar, nullptr);
-    if (needed <= 0) return {};
-    std::string bytes(static_cast<std::size_t>(needed), '\0');
-    ::WideCharToMultiByte(codePage_, 0, wide.data(), length, bytes.data(), needed, defaultChar,
-                          nullptr);
+    const Options options = OptionsOf(ActualCodePage());
+    // Where a default character is refused, the system writes its own.
+    const char* defaultChar = options == Options::DefaultCharacter ? "?" : nullptr;
+    return Convert(text, 0, defaultChar, nullptr).value_or(std::string());
+  }
+
+  std::optional<std::string> FromUtf16Exactly(std::u16string_view text) const override {
+    BOOL usedDefault = FALSE;
+    std::optional<std::string> bytes;
+    switch (OptionsOf(ActualCodePage())) {
+      case Options::DefaultCharacter:
+        bytes = Convert(text, WC_NO_BEST_FIT_CHARS, nullptr, &usedDefault);
+        break;
+      case Options::ErrorOnly:
+        bytes = Convert(text, WC_ERR_INVALID_CHARS, nullptr, nullptr);
+        break;
+      case Options::None:
+        bytes = Convert(text, 0, nullptr, nullptr);
+        break;
+    }
+    // The flags cannot catch every mapping that does not read back.
+    if (!bytes || usedDefault || ToUtf16(*bytes) != text) return std::nullopt;
     return bytes;
   }
 
@@ -44,6 +67,21 @@ class Win32CodePage : public CodePage {
 
  private:
   UINT ActualCodePage() const { return codePage_ == CP_ACP ? ::GetACP() : codePage_; }
+
+  std::optional<std::string> Convert(std::u16string_view text, DWORD flags, const char* defaultChar,
+                                     BOOL* usedDefault) const {
+    if (text.empty()) return std::string();
+    const std::wstring wide = win32::Wide(text);
+    const int length = static_cast<int>(wide.size());
+    const int needed = ::WideCharToMultiByte(codePage_, flags, wide.data(), length, nullptr, 0,
+                                             defaultChar, usedDefault);
+    if (needed <= 0) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    if (::WideCharToMultiByte(codePage_, flags, wide.data(), length, bytes.data(), needed,
+                              defaultChar, usedDefault) != needed)
+      return std::nullopt;
+    return bytes;
+  }
 
   UINT codePage_;
 };
@@ -76,7 +114,9 @@ std::optional<UINT> CodePageNumber(std::string_view name) {
 std::unique_ptr<CodePage> MakeCodePage(std::string_view name) {
   const std::optional<UINT> number = CodePageNumber(name);
   if (!number) return nullptr;
-  return std::make_unique<Win32CodePage>(*number);
+  auto codePage = std::make_unique<Win32CodePage>(*number);
+  if (!KeepsAscii(*codePage)) return nullptr;
+  return codePage;
 }
 
 }  // namespace dorvane

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace dorvane {
@@ -91,9 +92,41 @@ TEST(CodePage, LongTextsConvertWhole) {
   EXPECT_EQ(codePage->ToUtf16(bytes), text);
 }
 
-TEST(CodePage, NamesTheSystemDoesNotKnowGiveNothing) {
-  EXPECT_EQ(MakeCodePage("no-such-code-page"), nullptr);
-  EXPECT_EQ(MakeCodePage("99999"), nullptr);
+// A path in a script must name the file the user chose, or the script is not
+// written: no default character, and file-name bytes that were not UTF-8 go out
+// unchanged.
+TEST(CodePage, ExactConversionRefusesWhatTheCodePageCannotHold) {
+  const struct {
+    const char* codePage;
+    std::u16string text;
+    std::optional<std::string> bytes;
+  } cases[] = {
+      {"CP936", u"测线/合并.dat", "\xB2\xE2\xCF\xDF/\xBA\xCF\xB2\xA2.dat"},
+      {"ANSI_X3.4-1968", u"测线/合并.dat", std::nullopt},  // the C locale's
+      {"ANSI_X3.4-1968", u"line 1.dat", "line 1.dat"},
+      {"CP1252", u"café", "caf\xE9"},
+      {"CP1252", u"\uFF41.dat", std::nullopt},  // no best fit "a"
+      {"CP1252", u"\u221E", std::nullopt},      // nor "8"
+      {"CP936", u"x😀", std::nullopt},
+      {"CP936", std::u16string(u"a\xD800"), std::nullopt},
+      {"CP936", u"\xDCB2\xDCE2\xDCCF\xDCDF/合.dat", "\xB2\xE2\xCF\xDF/\xBA\xCF.dat"},
+      {"UTF-8", u"\xDCFF测", "\xFF\xE6\xB5\x8B"},
+      {"CP936", u"", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.codePage);
+    const auto codePage = MakeCodePage(c.codePage);
+    ASSERT_NE(codePage, nullptr);
+    EXPECT_EQ(codePage->FromUtf16Exactly(c.text), c.bytes);
+  }
+  EXPECT_EQ(MakeCodePage("CP936")->FromUtf16(u"\xDCB2\xDCE2错"), "\xB2\xE2\xB4\xED");
+}
+
+// The scripts mix ASCII lines with converted texts.
+TEST(CodePage, NamesTheSystemDoesNotKnowOrThatChangeAsciiGiveNothing) {
+  for (const char* name : {"no-such-code-page", "99999", "UTF-7", "UTF-16LE", "IBM037"}) {
+    EXPECT_EQ(MakeCodePage(name), nullptr) << name;
+  }
 }
 
 TEST(CodePage, TheLocalesCodePageCarriesPlainText) {

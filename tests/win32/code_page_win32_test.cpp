@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "platform/code_page.h"
 
 namespace dorvane {
@@ -33,6 +35,43 @@ TEST(CodePageWin32, MissingCharactersBecomeTheDefaultCharacter) {
   EXPECT_EQ(MakeCodePage("CP1252")->FromUtf16(u"a错b"), "a?b");
   EXPECT_EQ(MakeCodePage("CP936")->ToUtf16(""), u"");
   EXPECT_EQ(MakeCodePage("CP936")->FromUtf16(u""), "");
+}
+
+// Best fit would turn a path into another, plausible one.
+TEST(CodePageWin32, ExactConversionTakesNoBestFitAndNoDefaultCharacter) {
+  const struct {
+    const char* name;
+    std::u16string text;
+    std::optional<std::string> bytes;
+  } cases[] = {
+      {"CP1252", u"D:\\\uFF41.dat", std::nullopt},  // not "D:\a.dat"
+      {"CP1252", u"\u221E", std::nullopt},          // not "8"
+      {"CP1252", u"a错b", std::nullopt},
+      {"CP1252", u"café", "caf\xE9"},
+      {"CP936", u"D:\\测线\\合并.dat", "D:\\\xB2\xE2\xCF\xDF\\\xBA\xCF\xB2\xA2.dat"},
+      {"CP936", std::u16string(u"a\xD800"), std::nullopt},
+      {"UTF-8", std::u16string(u"a\xD800"), std::nullopt},
+      {"UTF-8", u"测", "\xE6\xB5\x8B"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto codePage = MakeCodePage(c.name);
+    ASSERT_NE(codePage, nullptr);
+    EXPECT_EQ(codePage->FromUtf16Exactly(c.text), c.bytes);
+  }
+}
+
+// These take no default character: the conversion used to give empty texts.
+TEST(CodePageWin32, CodePagesWithoutOptionsConvertOrAreRefused) {
+  EXPECT_EQ(MakeCodePage("65000"), nullptr);  // UTF-7 writes "\\" as "+AFw-"
+  const auto japanese = MakeCodePage("50220");
+  if (::IsValidCodePage(50220)) {
+    ASSERT_NE(japanese, nullptr);
+    const std::optional<std::string> bytes = japanese->FromUtf16Exactly(u"D:\\日本.dat");
+    ASSERT_TRUE(bytes.has_value());
+    EXPECT_EQ(japanese->ToUtf16(*bytes), u"D:\\日本.dat");
+    EXPECT_FALSE(japanese->FromUtf16(u"a日b").empty());
+  }
 }
 
 TEST(CodePageWin32, UnknownNamesGiveNothing) {
