@@ -19,6 +19,22 @@ struct DataBlock {
 // block, no allocation.
 std::int32_t LocateDataBlock(const std::uint8_t* content, std::size_t length, DataBlock& block);
 
+// Told as a scan moves from one window of kBytes of its content to another, so
+// that the caller can bring the window's pages in and let the ones behind go:
+// a scan reads forward and, once, back to the start of its first data line.
+class ScanWindows {
+ public:
+  static constexpr std::size_t kBytes = 4u << 20;
+  // The scan is about to read bytes of [start, start + kBytes).
+  virtual void Entering(std::size_t start) = 0;
+
+ protected:
+  ~ScanWindows() = default;
+};
+
+std::int32_t LocateDataBlock(const std::uint8_t* content, std::size_t length, DataBlock& block,
+                             ScanWindows& windows);
+
 // The reader's byte classes. Bytes of 0x80 and above are separators, so titles in
 // any 8-bit code page neither add tokens nor count as letters.
 constexpr bool IsNumberByte(std::uint8_t b) {

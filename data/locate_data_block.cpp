@@ -117,8 +117,8 @@ std::uint64_t BitsBelow(unsigned index) {
 template <typename Classifier>
 class LineScanner {
  public:
-  LineScanner(const std::uint8_t* content, std::size_t length)
-      : content_(content), length_(length) {}
+  LineScanner(const std::uint8_t* content, std::size_t length, ScanWindows* windows)
+      : content_(content), length_(length), windows_(windows) {}
 
   // `start` lies inside the content.
   [[gnu::always_inline]] ScannedLine Scan(std::size_t start) {
@@ -153,6 +153,10 @@ class LineScanner {
   // The block at `base`; past the content it is filled with CR, which ends a
   // line exactly where the content ends and is never an LF for the byte before.
   void Load(std::size_t base) {
+    if (windows_ != nullptr && base - windowStart_ >= ScanWindows::kBytes) {
+      windowStart_ = base - base % ScanWindows::kBytes;
+      windows_->Entering(windowStart_);
+    }
     BlockClasses c;
     std::uint64_t lineFeedAfter = 0;  // the byte after the block is an LF
     if (length_ - base >= kBlock) {
@@ -176,6 +180,8 @@ class LineScanner {
 
   const std::uint8_t* content_;
   std::size_t length_;
+  ScanWindows* windows_;
+  std::size_t windowStart_ = std::numeric_limits<std::size_t>::max() - ScanWindows::kBytes;
   std::size_t base_ = std::numeric_limits<std::size_t>::max() - kBlock;  // nothing loaded
   std::uint64_t number_ = 0;
   std::uint64_t letter_ = 0;
@@ -185,8 +191,9 @@ class LineScanner {
 };
 
 template <typename Classifier>
-std::int32_t Locate(const std::uint8_t* content, std::size_t length, DataBlock& block) {
-  LineScanner<Classifier> scanner(content, length);
+std::int32_t Locate(const std::uint8_t* content, std::size_t length, DataBlock& block,
+                    ScanWindows* windows) {
+  LineScanner<Classifier> scanner(content, length, windows);
   std::size_t firstLine = 0;
   ScannedLine first;
   for (;;) {
@@ -221,8 +228,9 @@ std::int32_t Locate(const std::uint8_t* content, std::size_t length, DataBlock& 
 // Flattened so that the whole scan, not only the classification, is compiled
 // for the wider registers.
 [[gnu::flatten]] DORVANE_AVX2 std::int32_t LocateAvx2(const std::uint8_t* content,
-                                                      std::size_t length, DataBlock& block) {
-  return Locate<Avx2Classifier>(content, length, block);
+                                                      std::size_t length, DataBlock& block,
+                                                      ScanWindows* windows) {
+  return Locate<Avx2Classifier>(content, length, block, windows);
 }
 
 bool ProcessorHasAvx2() {
@@ -237,6 +245,25 @@ ScanPath FastestPath() {
 #else
   return ScanPath::Portable;
 #endif
+}
+
+std::int32_t Run(ScanPath path, const std::uint8_t* content, std::size_t length, DataBlock& block,
+                 ScanWindows* windows) {
+  switch (path) {
+#if defined(DORVANE_X86)
+    case ScanPath::Sse2:
+      return Locate<Sse2Classifier>(content, length, block, windows);
+    case ScanPath::Avx2:
+      return LocateAvx2(content, length, block, windows);
+#endif
+    default:
+      return Locate<PortableClassifier>(content, length, block, windows);
+  }
+}
+
+ScanPath Fastest() {
+  static const ScanPath fastest = FastestPath();
+  return fastest;
 }
 
 }  // namespace
@@ -264,21 +291,16 @@ std::string_view ScanPathName(ScanPath path) {
 
 std::int32_t LocateDataBlockUsing(ScanPath path, const std::uint8_t* content, std::size_t length,
                                   DataBlock& block) {
-  switch (path) {
-#if defined(DORVANE_X86)
-    case ScanPath::Sse2:
-      return Locate<Sse2Classifier>(content, length, block);
-    case ScanPath::Avx2:
-      return LocateAvx2(content, length, block);
-#endif
-    default:
-      return Locate<PortableClassifier>(content, length, block);
-  }
+  return Run(path, content, length, block, nullptr);
 }
 
 std::int32_t LocateDataBlock(const std::uint8_t* content, std::size_t length, DataBlock& block) {
-  static const ScanPath fastest = FastestPath();
-  return LocateDataBlockUsing(fastest, content, length, block);
+  return Run(Fastest(), content, length, block, nullptr);
+}
+
+std::int32_t LocateDataBlock(const std::uint8_t* content, std::size_t length, DataBlock& block,
+                             ScanWindows& windows) {
+  return Run(Fastest(), content, length, block, &windows);
 }
 
 }  // namespace dorvane

@@ -1,141 +1,126 @@
 #include "data/long_profile_merge.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-#include <new>
+#include <exception>
+#include <mutex>
 #include <optional>
 #include <string_view>
+#include <thread>
+#include <vector>
 
 #include "data/data_block.h"
 #include "data/decimal.h"
+#include "data/output_plan.h"
+#include "platform/guarded_read.h"
+#include "platform/mapped_file.h"
+#include "platform/output_file.h"
 
 namespace dorvane {
 namespace {
 
-// The assembled output. It grows with realloc rather than std::vector: for large
-// blocks the C library moves the pages instead of copying them, so the text is
-// never held twice, and capacity not yet written costs no memory.
-class OutputBuffer {
- public:
-  std::span<const std::uint8_t> Bytes() const { return {data_.get(), size_}; }
-
-  void Append(const std::uint8_t* bytes, std::size_t count) {
-    MakeRoom(count);
-    if (count != 0) std::memcpy(data_.get() + size_, bytes, count);
-    size_ += count;
-  }
-  void Append(std::string_view text) {
-    Append(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  }
-
-  // Puts `text` in place of the bytes [start, end) and moves the tail after them.
-  void Replace(std::size_t start, std::size_t end, std::string_view text) {
-    const std::size_t tail = size_ - end;
-    if (text.size() > end - start) MakeRoom(text.size() - (end - start));
-    std::uint8_t* base = data_.get();
-    std::memmove(base + start + text.size(), base + end, tail);
-    std::memcpy(base + start, text.data(), text.size());
-    size_ = start + text.size() + tail;
-  }
-
- private:
-  struct Free {
-    void operator()(std::uint8_t* p) const { std::free(p); }
-  };
-
-  void MakeRoom(std::size_t extra) {
-    if (extra <= capacity_ - size_) return;
-    if (extra > SIZE_MAX / 2 - size_) throw std::bad_alloc();
-    const std::size_t wanted = std::max(size_ + extra, capacity_ + capacity_ / 2);
-    void* grown = std::realloc(data_.get(), wanted);
-    if (grown == nullptr) throw std::bad_alloc();
-    data_.release();
-    data_.reset(static_cast<std::uint8_t*>(grown));
-    capacity_ = wanted;
-  }
-
-  std::unique_ptr<std::uint8_t, Free> data_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
-
-// Releases the mapped input on every way out of a row.
-class MappedInput {
- public:
-  explicit MappedInput(FileAccess& files) : files_(files) {}
-  ~MappedInput() { files_.Release(); }
-  MappedInput(const MappedInput&) = delete;
-  MappedInput& operator=(const MappedInput&) = delete;
-
- private:
-  FileAccess& files_;
-};
-
 constexpr std::string_view kTrailer = "0\r\n0\r\n0\r\n0";
 
-struct LineSpan {
-  std::size_t start = 0;
-  std::size_t end = 0;  // the CR of the line's CR LF
+// What the scan of one row found, enough to write the row's part of the output
+// later without reading the file again.
+struct ScannedRow {
+  enum class Outcome { NoFile, NotRead, Refused, Merged };
+
+  Outcome outcome = Outcome::NoFile;
+  SystemError error;  // NotRead
+  FileStamp stamp;    // Merged: the file as it was scanned
+  DataBlock block;
+  TextSummary asFirst;  // bytes [0, block.end), the part of a first merged file
+  TextSummary asLater;  // bytes [block.firstLine, block.end)
+  std::optional<LineSpan> headerCountLine;
 };
 
-std::optional<std::size_t> FindCrLf(std::span<const std::uint8_t> text, std::size_t from) {
-  for (std::size_t p = from; p + 1 < text.size(); ++p) {
-    const void* cr = std::memchr(text.data() + p, '\r', text.size() - 1 - p);
-    if (cr == nullptr) return std::nullopt;
-    p = static_cast<const std::uint8_t*>(cr) - text.data();
-    if (text[p + 1] == '\n') return p;
+// Brings in the window the scan enters and lets the one before it go, so that a
+// scan holds a window of its file in memory, not the file.
+class WindowsOfFile final : public ScanWindows {
+ public:
+  explicit WindowsOfFile(const MappedFile& file) : file_(file) {}
+  void Entering(std::size_t start) override {
+    file_.LoadPages(start, kBytes);
+    if (start >= kBytes) file_.DropPages(start - kBytes, kBytes);
   }
-  return std::nullopt;
+
+ private:
+  const MappedFile& file_;
+};
+
+ScannedRow NotRead(SystemError error) {
+  ScannedRow row;
+  row.outcome = ScannedRow::Outcome::NotRead;
+  row.error = error;
+  return row;
 }
 
-// A line that holds one number token, no letter, and that number is `count`.
-bool HoldsOnlyTheCount(std::span<const std::uint8_t> line, std::int64_t count) {
-  std::optional<std::string_view> token;
-  for (std::size_t p = 0; p < line.size();) {
-    if (IsLetterByte(line[p])) return false;
-    if (!IsNumberByte(line[p])) {
-      ++p;
-      continue;
+// Runs on any thread: it shows nothing, it only tells.
+ScannedRow ScanRow(const std::u16string& path) {
+  if (path.empty()) return {};
+  const MappedFile file(path, MappedFile::Pages::InWindows);
+  if (!file.isOpen()) return NotRead(file.error());
+  ScannedRow row;
+  const std::span<const std::uint8_t> content = file.content();
+  std::int32_t count = 0;
+  SystemError error;
+  // Nothing in here owns memory: a failed read leaves without unwinding.
+  const bool read = ReadGuarded(
+      [&] {
+        WindowsOfFile windows(file);
+        count = LocateDataBlock(content.data(), content.size(), row.block, windows);
+        if (count <= 1) return;
+        const DataBlock& block = row.block;
+        row.asFirst = Summarize(content.first(block.end));
+        row.asLater = Summarize(content.subspan(block.firstLine, block.end - block.firstLine));
+        row.headerCountLine = HeaderCountLine(content.first(block.end), block.firstLine, count);
+      },
+      error);
+  if (!read) return NotRead(error);
+  // Written meanwhile: what the scan found may mix old and new bytes.
+  if (file.CurrentStamp() != file.stamp()) return NotRead(FileChangedError());
+  row.outcome = count > 1 ? ScannedRow::Outcome::Merged : ScannedRow::Outcome::Refused;
+  row.stamp = file.stamp();
+  return row;
+}
+
+// The rows' files are independent: they are scanned on as many threads as there
+// are cores, each thread taking the next row still to do.
+std::vector<ScannedRow> ScanRows(const std::vector<InputFileRow>& rows) {
+  std::vector<ScannedRow> scanned(rows.size());
+  std::atomic<std::size_t> next{0};
+  std::mutex failureLock;
+  std::exception_ptr failure;
+  auto work = [&] {
+    for (std::size_t i; (i = next++) < rows.size();) {
+      try {
+        scanned[i] = ScanRow(rows[i].inputPath);
+      } catch (...) {
+        const std::lock_guard lock(failureLock);
+        if (!failure) failure = std::current_exception();
+      }
     }
-    if (token) return false;
-    const std::size_t start = p;
-    while (p < line.size() && IsNumberByte(line[p])) ++p;
-    token = std::string_view(reinterpret_cast<const char*>(line.data()) + start, p - start);
+  };
+  const auto files = static_cast<std::size_t>(std::count_if(
+      rows.begin(), rows.end(), [](const auto& row) { return !row.inputPath.empty(); }));
+  const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::thread> helpers;
+  try {
+    while (helpers.size() + 1 < std::min(cores, files)) helpers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads only make the scan slower.
   }
-  if (!token) return false;
-  const DecimalPrefix number = ReadDecimalPrefix(*token);
-  return number.end == token->size() && number.value == static_cast<double>(count);
+  work();
+  for (std::thread& helper : helpers) helper.join();
+  if (failure) std::rethrow_exception(failure);
+  return scanned;
 }
 
-// The line that carries the number of data points: the first header line from
-// line 4 on that holds nothing but the first file's count (general-array files
-// keep it on line 7, after their measurement-type lines); otherwise line 4,
-// whatever stands there. None when the text has fewer than four CR LF pairs.
-std::optional<LineSpan> FindCountLine(std::span<const std::uint8_t> text, std::size_t headerEnd,
-                                      std::int64_t firstCount) {
-  std::optional<LineSpan> fourth;
-  std::size_t start = 0;
-  for (std::size_t number = 1;; ++number) {
-    const std::optional<std::size_t> cr = FindCrLf(text, start);
-    if (!cr) return fourth;
-    const LineSpan line{start, *cr};
-    if (number == 4) fourth = line;
-    if (number >= 4) {
-      if (line.end + 2 > headerEnd) return fourth;
-      if (HoldsOnlyTheCount(text.subspan(line.start, line.end - line.start), firstCount))
-        return line;
-    }
-    start = line.end + 2;
-  }
-}
-
-// Appends the topography section; false when row 1 lacks a position or an
-// elevation.
-bool AppendTopography(OutputBuffer& out, const TopographyTable& table) {
-  if (table.CellText(1, 1).empty() || table.CellText(1, 2).empty()) return false;
+// The topography section; none when row 1 lacks a position or an elevation.
+std::optional<std::string> TopographySection(const TopographyTable& table) {
+  if (table.CellText(1, 1).empty() || table.CellText(1, 2).empty()) return std::nullopt;
   const std::int32_t rows = table.RowCount();
   std::int64_t points = 0;
   for (std::int32_t row = 1; row < rows; ++row)
@@ -154,8 +139,78 @@ bool AppendTopography(OutputBuffer& out, const TopographyTable& table) {
     section += "\r\n";
   }
   section += "1\r\n";
-  out.Append(section);
-  return true;
+  return section;
+}
+
+// A merged input as the output plan numbers it.
+struct PlannedInput {
+  const std::u16string* path;
+  FileStamp stamp;
+};
+
+struct WriteFailure {
+  SystemError error;
+  std::optional<std::size_t> input;  // the input to blame; none: the output
+};
+
+// Opens each input again, as it was scanned, and copies its pieces.
+class InputsForWriting {
+ public:
+  explicit InputsForWriting(const std::vector<PlannedInput>& inputs) : inputs_(inputs) {}
+
+  // The input `source`, opened; none after `failure` has been set.
+  const MappedFile* Open(std::size_t source, std::optional<WriteFailure>& failure) {
+    if (source == open_) return &file_;
+    if (!Close(failure)) return nullptr;
+    file_ = MappedFile(*inputs_[source].path, MappedFile::Pages::InWindows);
+    open_ = source;
+    if (!file_.isOpen())
+      failure = WriteFailure{file_.error(), source};
+    else if (file_.stamp() != inputs_[source].stamp)
+      failure = WriteFailure{FileChangedError(), source};
+    return failure ? nullptr : &file_;
+  }
+
+  // Closes the open input; false when it changed while it was copied.
+  bool Close(std::optional<WriteFailure>& failure) {
+    if (open_ == kNone) return true;
+    const bool unchanged = file_.CurrentStamp() == inputs_[open_].stamp;
+    if (!unchanged) failure = WriteFailure{FileChangedError(), open_};
+    file_.Release();
+    open_ = kNone;
+    return unchanged;
+  }
+
+ private:
+  static constexpr std::size_t kNone = SIZE_MAX;
+  const std::vector<PlannedInput>& inputs_;
+  MappedFile file_;
+  std::size_t open_ = kNone;
+};
+
+std::optional<WriteFailure> WritePlan(const OutputPlan& plan,
+                                      const std::vector<PlannedInput>& inputs,
+                                      const std::u16string& outputPath) {
+  OutputFile output;
+  if (!output.Begin(outputPath)) return WriteFailure{output.error(), std::nullopt};
+  InputsForWriting files(inputs);
+  std::optional<WriteFailure> failure;
+  for (const OutputPiece& piece : plan.pieces()) {
+    if (piece.source == OutputPiece::kOwnText) {
+      if (!output.Append(plan.TextOf(piece))) return WriteFailure{output.error(), std::nullopt};
+      continue;
+    }
+    const MappedFile* input = files.Open(piece.source, failure);
+    if (input == nullptr) return failure;
+    if (!output.AppendFrom(*input, piece.offset, piece.length)) {
+      const bool inputFailed = output.inputFailed();
+      return WriteFailure{output.error(),
+                          inputFailed ? std::optional<std::size_t>(piece.source) : std::nullopt};
+    }
+  }
+  if (!files.Close(failure)) return failure;
+  if (!output.Commit()) return WriteFailure{output.error(), std::nullopt};
+  return std::nullopt;
 }
 
 void ShowMerged(MessageBoxes& messages, const std::u16string& outputPath) {
@@ -179,54 +234,67 @@ int MergeToLongProfile(const MergeJob& job, const TopographyTable& topography, F
   return MergeToLongProfile(job, topography, files, messages, report);
 }
 
+// In two steps: every file is scanned for its data block, then the output is
+// written as pieces, most of them straight from the inputs. The count of data
+// points stands in the first lines, so no piece can go out before every scan has
+// ended; the messages come afterwards in row order, as if the files had been
+// taken one by one.
 int MergeToLongProfile(const MergeJob& job, const TopographyTable& topography, FileAccess& files,
                        MessageBoxes& messages, MergeInputReport& report) {
-  OutputBuffer out;
-  std::int32_t merged = 0;
-  std::int64_t total = 0;  // 30 files of up to 2^31 lines each do not fit 32 bits
-  std::int64_t firstCount = 0;
-  std::size_t firstHeaderEnd = 0;
+  const std::vector<InputFileRow>& rows = job.rows();
+  const std::vector<ScannedRow> scanned = ScanRows(rows);
 
-  for (const InputFileRow& row : job.rows()) {
-    if (row.inputPath.empty()) continue;
-    MappedInput input(files);
-    if (files.OpenAndMap(row.inputPath) == nullptr) {
-      report.LeftOut(row.inputPath, MergeInputReport::Reason::NotRead);
-      continue;
+  std::vector<std::size_t> merged;  // row indices
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    switch (scanned[i].outcome) {
+      case ScannedRow::Outcome::NoFile:
+        break;
+      case ScannedRow::Outcome::NotRead:
+        files.ReportSystemError(scanned[i].error);
+        report.LeftOut(rows[i].inputPath, MergeInputReport::Reason::NotRead);
+        break;
+      case ScannedRow::Outcome::Refused:
+        ShowJobError(messages, u"非反演格式或格式错误");
+        report.LeftOut(rows[i].inputPath, MergeInputReport::Reason::Refused);
+        break;
+      case ScannedRow::Outcome::Merged:
+        merged.push_back(i);
+        break;
     }
-    const std::span<const std::uint8_t> content = files.Content();
-    DataBlock block;
-    if (LocateDataBlock(content.data(), content.size(), block) <= 1) {
-      ShowJobError(messages, u"非反演格式或格式错误");
-      report.LeftOut(row.inputPath, MergeInputReport::Reason::Refused);
-      continue;
-    }
-    if (merged++ == 0) {
-      // The first file's terminator line and everything after it are dropped.
-      out.Append(content.data(), block.end);
-      firstCount = block.lineCount;
-      firstHeaderEnd = block.firstLine;
-    } else {
-      out.Append(content.data() + block.firstLine, block.end - block.firstLine);
-    }
-    total += block.lineCount;
   }
-  if (merged == 0) return 1;
+  if (merged.empty()) return 1;
 
-  if (job.withTopography() && !AppendTopography(out, topography)) {
+  std::optional<std::string> section;
+  if (job.withTopography() && !(section = TopographySection(topography))) {
     ShowJobError(messages, u"首电极地形数据无效");
     return 0;
   }
-  out.Append(kTrailer);
 
-  if (const std::optional<LineSpan> line = FindCountLine(out.Bytes(), firstHeaderEnd, firstCount))
-    out.Replace(line->start, line->end, FormatInteger(total));
+  OutputPlan plan;
+  std::vector<PlannedInput> inputs;
+  std::int64_t total = 0;  // 30 files of up to 2^31 lines each do not fit 32 bits
+  for (const std::size_t i : merged) {
+    const ScannedRow& row = scanned[i];
+    // The first file's terminator line and everything after it are dropped.
+    if (inputs.empty())
+      plan.AddInput(inputs.size(), 0, row.asFirst);
+    else
+      plan.AddInput(inputs.size(), row.block.firstLine, row.asLater);
+    inputs.push_back({&rows[i].inputPath, row.stamp});
+    total += row.block.lineCount;
+  }
+  if (section) plan.AddText(*section);
+  plan.AddText(kTrailer);
+  plan.PutCount(scanned[merged.front()].headerCountLine, FormatInteger(total));
 
-  files.SetSavePath(job.outputPath());
-  if (files.WriteWholeFile(out.Bytes()) == 0)
+  if (const std::optional<WriteFailure> failure = WritePlan(plan, inputs, job.outputPath())) {
+    files.ReportSystemError(failure->error);
+    if (failure->input)
+      report.LeftOut(*inputs[*failure->input].path, MergeInputReport::Reason::NotRead);
     ShowJobError(messages, u"文件合并失败，请检查输出文件名");
-  else
+  } else {
     ShowMerged(messages, job.outputPath());
+  }
   return 1;
 }
 

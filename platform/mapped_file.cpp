@@ -4,8 +4,8 @@
 
 namespace dorvane {
 
-MappedFile::MappedFile(std::u16string_view path) {
-  error_ = Map(path);
+MappedFile::MappedFile(std::u16string_view path, Pages pages) {
+  error_ = Map(path, pages);
   if (error_.code != 0) Release();
 }
 

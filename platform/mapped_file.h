@@ -25,11 +25,16 @@ struct FileStamp {
 // truncated by another program, a removed medium): read it inside ReadGuarded.
 class MappedFile {
  public:
+  // How the content comes into memory: all at once when the file is opened, or
+  // in windows that the reader loads and drops as it goes (LoadPages,
+  // DropPages), so that memory does not grow with the file.
+  enum class Pages { AtOnce, InWindows };
+
   MappedFile() = default;
   // Opens `path` (on Windows sharing it with readers only, so nobody writes it
   // meanwhile) and maps all of it. On failure the object holds nothing and
   // error() tells why; an empty file, a folder or a device cannot be mapped.
-  explicit MappedFile(std::u16string_view path);
+  explicit MappedFile(std::u16string_view path, Pages pages = Pages::AtOnce);
   ~MappedFile();
   MappedFile(MappedFile&& other) noexcept;
   MappedFile& operator=(MappedFile&& other) noexcept;
@@ -48,12 +53,19 @@ class MappedFile {
   // The open file descriptor or HANDLE, for copying from it; -1 when closed.
   std::intptr_t nativeHandle() const { return file_; }
 
+  // Brings the pages of content bytes [offset, offset + count) into memory ahead
+  // of their use. Only a hint: a failure shows when the bytes are read.
+  void LoadPages(std::uint64_t offset, std::uint64_t count) const;
+  // Lets the pages of content bytes [offset, offset + count) go from memory; read
+  // again, they come back from the file.
+  void DropPages(std::uint64_t offset, std::uint64_t count) const;
+
   // Unmaps and closes; any number of calls.
   void Release();
 
  private:
   // Opens and maps; the error, or code 0 with every member set.
-  SystemError Map(std::u16string_view path);
+  SystemError Map(std::u16string_view path, Pages pages);
 
   std::intptr_t file_ = -1;
   const std::uint8_t* view_ = nullptr;

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,8 +19,13 @@
 namespace dorvane {
 namespace {
 
-// sendfile moves at most this much per call.
-constexpr std::size_t kCopyChunk = 1u << 30;
+// An input is copied from its mapping this many bytes at a time, its pages
+// brought in before and let go after: memory holds one window of it, whatever its
+// size. Writing from the mapping beats sendfile and copy_file_range here.
+constexpr std::uint64_t kCopyWindow = 4u << 20;
+// Write-back starts every this many bytes, so that the disk works while later
+// pieces are copied and the flush of Commit finds little left to do.
+constexpr std::uint64_t kWriteBackStep = 8u << 20;
 
 std::string FolderOf(const std::string& path) {
   const auto slash = path.find_last_of('/');
@@ -121,8 +125,19 @@ struct OutputFile::State {
   std::unique_ptr<char[]> tempPath;  // only for Target::Temporary
   int cleanupSlot = -1;
   std::uint64_t written = 0;
+  std::uint64_t writeBackFrom = 0;  // write-back has been started below this
   SystemError error;
   bool inputFailed = false;
+
+  // Starts writing the output up to `end` to disk, without waiting for it.
+  void StartWriteBack(std::uint64_t end) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (target == Target::InPlaceStream || end < writeBackFrom + kWriteBackStep) return;
+    ::sync_file_range(fd.get(), static_cast<off_t>(writeBackFrom),
+                      static_cast<off_t>(end - writeBackFrom), SYNC_FILE_RANGE_WRITE);
+    writeBackFrom = end;
+#endif
+  }
 
   bool Fail(SystemError why, bool inInput = false) {
     error = why;
@@ -226,6 +241,7 @@ bool OutputFile::Append(std::span<const std::uint8_t> bytes) {
     return s.Fail(why);
   }
   s.written += bytes.size();
+  s.StartWriteBack(s.written);
   return true;
 }
 
@@ -246,26 +262,18 @@ bool OutputFile::AppendFrom(const MappedFile& input, std::uint64_t offset, std::
     return s.Fail(why);
   };
 
-  auto from = static_cast<off_t>(offset);
-  std::uint64_t left = count;
-  while (left > 0) {
-    const ssize_t copied =
-        ::sendfile(s.fd.get(), static_cast<int>(input.nativeHandle()), &from,
-                   static_cast<std::size_t>(std::min<std::uint64_t>(left, kCopyChunk)));
-    if (copied > 0) {
-      left -= static_cast<std::uint64_t>(copied);
-      continue;
-    }
-    if (copied == 0) return failInInput();  // the file ended early: it shrank
-    if (errno == EINTR) continue;
-    if ((errno != EINVAL && errno != ENOSYS) || left != count) return failed(LastSystemError());
-    // No sendfile between these two: copy from the mapping, where a page the
-    // file no longer has fails the write with EFAULT.
-    if (!WriteAll(s.fd.get(), input.content().subspan(offset, count))) {
-      if (errno == EFAULT) return failInInput();
-      return failed(LastSystemError());
-    }
-    break;
+  // A page that the file no longer has fails the write with EFAULT.
+  for (std::uint64_t done = 0; done < count;) {
+    const std::uint64_t window = std::min(count - done, kCopyWindow);
+    input.LoadPages(offset + done, window);
+    const bool copied =
+        WriteAll(s.fd.get(), input.content().subspan(static_cast<std::size_t>(offset + done),
+                                                     static_cast<std::size_t>(window)));
+    const SystemError why = LastSystemError();
+    input.DropPages(offset + done, window);
+    if (!copied) return why.code == EFAULT ? failInInput() : failed(why);
+    done += window;
+    s.StartWriteBack(s.written + done);
   }
   s.written += count;
   return true;

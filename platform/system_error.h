@@ -16,6 +16,10 @@ struct SystemError {
 // The calling thread's last error.
 SystemError LastSystemError();
 
+// The error for a file that was changed or replaced while it was being read, so
+// that what was read of it no longer holds.
+SystemError FileChangedError();
+
 // The system's own text for `error`, in the user's language.
 std::u16string SystemErrorText(SystemError error);
 

@@ -21,6 +21,11 @@ SystemError LastSystemError() {
   return {static_cast<std::uint32_t>(errno)};
 }
 
+// "Stale file handle": the file that was opened is no longer the one there.
+SystemError FileChangedError() {
+  return {ESTALE};
+}
+
 std::u16string SystemErrorText(SystemError error) {
   char buffer[256] = {};
   return Utf8ToUtf16(

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/mapped_file.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/paths.h"
@@ -24,7 +26,7 @@ FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
 
 }  // namespace
 
-SystemError MappedFile::Map(std::u16string_view path) {
+SystemError MappedFile::Map(std::u16string_view path, Pages) {
   const std::wstring native = win32::ExtendedLengthPath(path);
   if (native.empty()) return LastSystemError();
   win32::UniqueFile file(::CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -52,6 +54,16 @@ std::optional<FileStamp> MappedFile::CurrentStamp() const {
   BY_HANDLE_FILE_INFORMATION info{};
   if (file_ == -1 || !::GetFileInformationByHandle(AsHandle(file_), &info)) return std::nullopt;
   return StampOf(info);
+}
+
+// The view's pages come in as they are read; the system reads ahead by itself.
+void MappedFile::LoadPages(std::uint64_t, std::uint64_t) const {}
+
+void MappedFile::DropPages(std::uint64_t offset, std::uint64_t count) const {
+  if (view_ == nullptr || offset >= size_) return;
+  // Unlocking pages that are not locked takes them out of the working set.
+  ::VirtualUnlock(const_cast<std::uint8_t*>(view_ + offset),
+                  static_cast<SIZE_T>(std::min(count, size_ - offset)));
 }
 
 void MappedFile::Release() {
