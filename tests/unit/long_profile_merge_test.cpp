@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/file_size_limit.h"
@@ -107,7 +112,8 @@ TEST_F(MergeTest, CountLineIsReplacedWhateverItHolds) {
   struct Case {
     const char* name;
     std::string first;
-    std::string expected;
+    std::string expected;    // up to the second file's data
+    std::string whole = {};  // the whole output, when the count line lies further on
   };
   const Case cases[] = {
       {"spaces around the count",
@@ -126,13 +132,17 @@ TEST_F(MergeTest, CountLineIsReplacedWhateverItHolds) {
        "T\r\n1\r\n1\r\n5\r\n2\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n"},
       {"lines 1 to 3 are never taken", "T\r\n3\r\n3\r\n9\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n0\r\n0",
        "T\r\n3\r\n3\r\n5\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n"},
+      // Without a CR LF in the first file, line 4 is the trailer's second line.
+      {"line 4 lies past the first file", "1 1 10 \n2 1 11 \n0 \n0", "",
+       "1 1 10 \n2 1 11 \n" + kSecondData + "0\r\n4\r\n0\r\n0"},
   };
   const std::u16string second = Input("b.dat", kSecond);
   for (const Case& c : cases) {
     messages_.Clear();
     SetInputs({Input("a.dat", c.first), second});
     Merge();
-    EXPECT_EQ(ReadFile(Out()), c.expected + kSecondData + kTrailer) << c.name;
+    EXPECT_EQ(ReadFile(Out()), c.whole.empty() ? c.expected + kSecondData + kTrailer : c.whole)
+        << c.name;
     EXPECT_EQ(messages_.Lines(), Success()) << c.name;
   }
 }
@@ -256,6 +266,119 @@ TEST_F(MergeTest, FailedWriteKeepsThePreviousOutput) {
   EXPECT_EQ(Merge(), 1);
   EXPECT_EQ(messages_.Lines(), (Lines{"提示!: " + std::string(std::strerror(ENOENT)),
                                       "错误: 文件合并失败，请检查输出文件名"}));
+}
+
+// Read by the merge after every file has been scanned and before the output is
+// written: the moment to change an input behind the merge's back.
+class GridThatChangesAFile : public GridCells {
+ public:
+  GridThatChangesAFile(Points points, std::function<void()> change)
+      : GridCells(std::move(points)), change_(std::move(change)) {}
+  std::u16string CellText(std::int32_t row, std::int32_t column) const override {
+    if (change_) std::exchange(change_, nullptr)();
+    return GridCells::CellText(row, column);
+  }
+
+ private:
+  mutable std::function<void()> change_;
+};
+
+class RecordedReport : public MergeInputReport {
+ public:
+  void LeftOut(const std::u16string& path, Reason reason) override {
+    lines.push_back(testing::ToUtf8(path) +
+                    (reason == Reason::NotRead ? ": not read" : ": skipped"));
+  }
+  Lines lines;
+};
+
+TEST_F(MergeTest, AnInputChangedAfterItsScanIsNotReadAndNothingIsWritten) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&)> change;
+    int error;
+  };
+  const Case cases[] = {
+      {"rewritten in place, same size",
+       [](const fs::path& path) {
+         std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << "L";
+       },
+       ESTALE},
+      {"cut short", [](const fs::path& path) { fs::resize_file(path, 20); }, ESTALE},
+      {"replaced by a copy with the same time",
+       [](const fs::path& path) {
+         fs::copy_file(path, path.string() + ".new");
+         fs::last_write_time(path.string() + ".new", fs::last_write_time(path));
+         fs::rename(path.string() + ".new", path);
+       },
+       ESTALE},
+      {"removed", [](const fs::path& path) { fs::remove(path); }, ENOENT},
+  };
+  job_.SetWithTopography(true);
+  for (const Case& c : cases) {
+    messages_.Clear();
+    const std::u16string first = Input("a.dat", kFirst);
+    const std::u16string second = Input("b.dat", kSecond);
+    // An hour old, so that a change now shows in the modification time.
+    fs::last_write_time(folder_ / "b.dat",
+                        fs::file_time_type::clock::now() - std::chrono::hours(1));
+    SetInputs({first, second});
+    std::ofstream(Out(), std::ios::binary) << "the previous merge";
+    const GridThatChangesAFile grid(Points{{u"0", u"100"}}, [&] { c.change(folder_ / "b.dat"); });
+    RecordedReport report;
+
+    EXPECT_EQ(MergeToLongProfile(job_, grid, files_, messages_, report), 1) << c.name;
+    EXPECT_EQ(messages_.Lines(), (Lines{"提示!: " + std::string(std::strerror(c.error)),
+                                        "错误: 文件合并失败，请检查输出文件名"}))
+        << c.name;
+    EXPECT_EQ(report.lines, Lines{(folder_ / "b.dat").string() + ": not read"}) << c.name;
+    EXPECT_EQ(ReadFile(Out()), "the previous merge") << c.name;
+    for (const auto& entry : fs::directory_iterator(folder_))
+      EXPECT_FALSE(entry.path().string().ends_with(".tmp")) << c.name << ": " << entry.path();
+  }
+}
+
+// Another program cuts an input short at some moment of the merge: whenever it
+// happens, the merge neither crashes nor writes a file that mixes the input's
+// old and new bytes.
+TEST_F(MergeTest, AnInputCutShortDuringTheMergeNeverCrashesOrMixes) {
+  std::string data;
+  while (data.size() < (24u << 20)) data += std::to_string(data.size()) + " 1 10.25\r\n";
+  std::int64_t lines = std::count(data.begin(), data.end(), '\n');
+  const std::string big =
+      "Big\r\n1.0\r\n1\r\n" + std::to_string(lines) + "\r\n0\r\n0\r\n" + data + "0\r\n0\r\n";
+  const std::string withBig =
+      kFirstHeaderRest + std::to_string(3 + lines) + "\r\n" + kFirstData + data + kTrailer;
+  const std::string withoutBig = kFirstHeaderRest + "3\r\n" + kFirstData + kTrailer;
+  const std::string previous = "the previous merge";
+  const std::string eio = "提示!: " + std::string(std::strerror(EIO));
+  const std::string stale = "提示!: " + std::string(std::strerror(ESTALE));
+  const std::string format = "错误: 非反演格式或格式错误";
+  const std::string failed = "错误: 文件合并失败，请检查输出文件名";
+  const std::string merged = Success().front();
+
+  for (const int delayMicroseconds : {0, 200, 1000, 3000, 6000, 12000, 25000}) {
+    messages_.Clear();
+    SetInputs({Input("a.dat", kFirst), Input("big.dat", big)});
+    std::ofstream(Out(), std::ios::binary) << previous;
+    std::thread cutter([&] {
+      std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds));
+      fs::resize_file(folder_ / "big.dat", 4096);
+    });
+    Merge();
+    cutter.join();
+
+    const Lines shown = messages_.Lines();
+    const std::string out = ReadFile(Out());
+    const bool valid =
+        (shown == Lines{merged} && out == withBig) ||
+        ((shown == Lines{format, merged} || shown == Lines{eio, merged} ||
+          shown == Lines{stale, merged}) &&
+         out == withoutBig) ||
+        ((shown == Lines{stale, failed} || shown == Lines{eio, failed}) && out == previous);
+    EXPECT_TRUE(valid) << delayMicroseconds << " us: " << ::testing::PrintToString(shown) << ", "
+                       << out.size() << " bytes";
+  }
 }
 
 TEST_F(MergeTest, OutputMayReplaceAnInputAndAFileMayBeMergedTwice) {
