@@ -13,6 +13,7 @@
 #include "data/long_profile_merge.h"
 #include "platform/code_page.h"
 #include "platform/file_access.h"
+#include "platform/guarded_read.h"
 #include "platform/utf8.h"
 
 namespace dorvane::cli {
@@ -71,24 +72,37 @@ std::string CheckLine(const std::u16string& path, std::int32_t count, const Data
 
 // Checks one file; true when it holds at least two data lines.
 bool CheckFile(const std::u16string& path, FileAccess& files) {
-  if (files.OpenAndMap(path) == nullptr) {
-    // FileAccess has printed the system's reason; name the file it belongs to.
+  auto notRead = [&] {
     PrintInputLine(path, "not read");
     PrintLine(ConsoleStream::Output, Utf16ToUtf8(path) + ": not read");
+    files.Release();
     return false;
-  }
+  };
+  // FileAccess prints the system's reason; the line after it names the file.
+  if (files.OpenAndMap(path) == nullptr) return notRead();
   const std::span<const std::uint8_t> content = files.Content();
   DataBlock block;
-  const std::int32_t count = LocateDataBlock(content.data(), content.size(), block);
+  std::int32_t count = 0;
+  bool bareLineFeed = false;
+  SystemError error;
+  const bool read = ReadGuarded(
+      [&] {
+        count = LocateDataBlock(content.data(), content.size(), block);
+        bareLineFeed = count <= 1 && HasBareLineFeed(content);
+      },
+      error);
+  if (!read) {
+    files.ReportSystemError(error);
+    return notRead();
+  }
   PrintLine(ConsoleStream::Output, CheckLine(path, count, block));
-  const bool valid = count > 1;
-  if (!valid && HasBareLineFeed(content)) {
+  if (bareLineFeed) {
     PrintLine(ConsoleStream::Error, Utf16ToUtf8(path) +
                                         ": hint: the file has LF line ends; RES2DINV data "
                                         "files need CR LF line ends (convert it, e.g. unix2dos)");
   }
   files.Release();
-  return valid;
+  return count > 1;
 }
 
 MergeJob JobWithRows(MergeMode mode, const Arguments& arguments) {

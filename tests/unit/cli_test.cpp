@@ -5,11 +5,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace dorvane {
@@ -275,6 +277,34 @@ TEST_F(CliTest, MergeThatLeavesInputsOutNamesThemAndExitsWithThree) {
                 "dorvane: " +
                 missing + ": not read\n");
   EXPECT_EQ(ReadBytes(out), kHeaderA + "3\r\n" + kHeaderTail + kDataA + std::string(kTrailer));
+}
+
+// Another program cuts the input short while the tool reads it: whenever that
+// happens, the tool ends normally, and a read failure names the file.
+TEST_F(CliTest, AnInputCutShortWhileReadNeverEndsTheTool) {
+  std::string data;
+  while (data.size() < (24u << 20)) data += std::to_string(data.size()) + " 1 10.25\r\n";
+  const std::string big = CrLf({"Big", "1.0", "1", "0", "0", "0"}) + data + CrLf({"0", "0"});
+  const std::string path = Path("big.dat");
+  for (const bool merge : {false, true}) {
+    for (const int delayMicroseconds : {500, 2000, 5000, 10000, 20000}) {
+      SCOPED_TRACE(std::string(merge ? "merge" : "check") + " " +
+                   std::to_string(delayMicroseconds));
+      WriteBytes(path, big);
+      std::thread cutter([&] {
+        std::this_thread::sleep_for(std::chrono::microseconds(delayMicroseconds));
+        fs::resize_file(path, 4096);
+      });
+      const CliResult result =
+          merge ? Run({"merge", "-o", Path("out.dat"), path}) : Run({"check", path});
+      cutter.join();
+      EXPECT_TRUE(result.exitCode == 0 || result.exitCode == 1) << result.exitCode;
+      if (result.err.find("提示!: ") != std::string::npos) {
+        EXPECT_NE(result.err.find("dorvane: " + path + ": not read\n"), std::string::npos)
+            << result.err;
+      }
+    }
+  }
 }
 
 // ---- scripts
