@@ -1,8 +1,11 @@
 #include "platform/file_access.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,6 +44,22 @@ std::string ReadFile(const fs::path& path) {
 
 void WriteFile(const fs::path& path, std::string_view content) {
   std::ofstream(path, std::ios::binary) << content;
+}
+
+// Runs `body` in a child process as a user without privileges (nobody, when the
+// tests run as root, who may write anything) and returns its exit status.
+int RunUnprivileged(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+      ::_exit(255);
+    ::_exit(body());
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
 }
 
 class FileAccessTest : public ::testing::Test {
@@ -177,6 +197,95 @@ TEST_F(FileAccessTest, NewFilesGetTheUsualPermissions) {
   EXPECT_EQ(fs::status(folder_ / "new.txt").permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
                 fs::perms::others_read);
+}
+
+// A rename asks only the folder; an editor asks the file.
+TEST_F(FileAccessTest, PermissionsOfTheFileAndItsFolderDecideHowItIsWritten) {
+  struct Case {
+    const char* name;
+    fs::perms folder;
+    std::optional<fs::perms> file;  // none: no file yet
+    int error;
+    bool written;
+  };
+  constexpr fs::perms kReadOnlyFolder = fs::perms(0555);
+  constexpr fs::perms kOpenFolder = fs::perms(0777);
+  constexpr fs::perms kReadOnlyFile = fs::perms(0444);
+  constexpr fs::perms kWritableFile = fs::perms(0666);
+  const Case cases[] = {
+      {"read-only file", kOpenFolder, kReadOnlyFile, EACCES, false},
+      {"read-only file, read-only folder", kReadOnlyFolder, kReadOnlyFile, EACCES, false},
+      {"writable file, read-only folder: in place", kReadOnlyFolder, kWritableFile, 0, true},
+      {"new file, read-only folder", kReadOnlyFolder, std::nullopt, EACCES, false},
+      {"writable file, open folder", kOpenFolder, kWritableFile, 0, true},
+  };
+  fs::permissions(folder_, fs::perms(0755));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path sub = folder_ / c.name;
+    fs::create_directory(sub);
+    const fs::path out = sub / "long.dat";
+    if (c.file) {
+      WriteFile(out, "the previous merge, longer than the new one");
+      fs::permissions(out, *c.file);
+    }
+    fs::permissions(sub, c.folder);
+
+    const int status = RunUnprivileged([&] {
+      OutputFile output;
+      const bool written =
+          output.Begin(PathOf(out)) && output.Append(Bytes("new merge")) && output.Commit();
+      return written ? 0 : static_cast<int>(output.error().code);
+    });
+
+    EXPECT_EQ(status, c.error);
+    if (c.file) {
+      EXPECT_EQ(ReadFile(out),
+                c.written ? "new merge" : "the previous merge, longer than the new one");
+      EXPECT_EQ(fs::status(out).permissions() & fs::perms::all, *c.file);
+    }
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::directory_iterator(sub))
+      entries.push_back(entry.path().filename().string());
+    EXPECT_EQ(entries, c.file || c.written ? std::vector<std::string>{"long.dat"}
+                                           : std::vector<std::string>{});
+  }
+}
+
+// A device, a FIFO or a link to one (/dev/stdout is one) is written into, never
+// replaced by a file.
+TEST_F(FileAccessTest, DevicesAndFifosAreWrittenInPlace) {
+  ASSERT_EQ(::mkfifo((folder_ / "fifo").c_str(), 0600), 0);
+  fs::create_symlink("fifo", folder_ / "stdout");
+  const bool devices = ::mknod((folder_ / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0;
+  for (const char* name : {"fifo", "stdout", "null"}) {
+    SCOPED_TRACE(name);
+    if (name == std::string("null") && !devices) continue;  // only root makes devices
+    // Open before the write, so a FIFO replaced by a file shows as nothing received.
+    const int fifo = ::open((folder_ / "fifo").c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(fifo, 0);
+    std::string received;
+    std::thread reader([&] {
+      pollfd ready{fifo, POLLIN, 0};
+      if (::poll(&ready, 1, 5000) > 0) {
+        ::fcntl(fifo, F_SETFL, 0);
+        char buffer[64];
+        for (ssize_t n; (n = ::read(fifo, buffer, sizeof buffer)) > 0;) received.append(buffer, n);
+      }
+      ::close(fifo);
+    });
+    files_.SetSavePath(PathOf(folder_ / name));
+
+    EXPECT_EQ(files_.WriteWholeFile(Bytes("merged\r\n")), 8u);
+
+    reader.join();
+    EXPECT_TRUE(messages_.shown().empty());
+    EXPECT_EQ(received, name == std::string("null") ? "" : "merged\r\n");
+  }
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(folder_ / "fifo")));
+  EXPECT_TRUE(fs::is_symlink(folder_ / "stdout"));
+  if (devices) EXPECT_TRUE(fs::is_character_file(fs::symlink_status(folder_ / "null")));
+  EXPECT_EQ(FolderEntries().size(), devices ? 3u : 2u);
 }
 
 TEST_F(FileAccessTest, WritingThroughALinkReplacesItsTarget) {
