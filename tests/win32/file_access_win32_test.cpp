@@ -188,5 +188,110 @@ TEST_F(FileAccessWin32, AnOutputWrittenInPiecesAppearsOnlyWhenCommitted) {
   EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"in.dat", L"long.dat"}));
 }
 
+// A write that fails while the temporary file is still open.
+TEST_F(FileAccessWin32, AFailedWriteTakesItsTemporaryFileAlong) {
+  WriteFileBytes(folder_ / L"long.dat", "the previous merge");
+  void* unreadable = ::VirtualAlloc(nullptr, 65536, MEM_RESERVE, PAGE_NOACCESS);
+  ASSERT_NE(unreadable, nullptr);
+  files_.SetSavePath(U16(folder_ / L"long.dat"));
+
+  EXPECT_EQ(files_.WriteWholeFile({static_cast<const std::uint8_t*>(unreadable), 65536}), 0u);
+
+  ::VirtualFree(unreadable, 0, MEM_RELEASE);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].caption, u"提示!");
+  EXPECT_EQ(ReadFileBytes(folder_ / L"long.dat"), "the previous merge");
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"long.dat"});
+}
+
+// "D:" alone is the drive's current folder, which may be anywhere on it.
+TEST_F(FileAccessWin32, AFileAtADriveRootHasItsTemporaryFileAtTheRoot) {
+  wchar_t saved[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, saved);
+  ASSERT_TRUE(::SetCurrentDirectoryW(folder_.path().c_str()));
+  const std::wstring drive = folder_.path().wstring().substr(0, 3);  // "C:\"
+  const std::wstring out =
+      drive + L"dorvane-root-" + std::to_wstring(::GetCurrentProcessId()) + L".dat";
+
+  OutputFile output;
+  ASSERT_TRUE(output.Begin(U16(out)));
+  ASSERT_TRUE(output.Append(Bytes("at the root")));
+  const std::vector<std::wstring> duringTheWrite = folder_.Entries();
+  bool temporaryAtTheRoot = false;
+  for (const auto& entry : std::filesystem::directory_iterator(drive))
+    temporaryAtTheRoot |= entry.path().extension() == L".tmp" &&
+                          entry.path().filename().wstring().starts_with(L"~dv");
+  const bool committed = output.Commit();
+
+  ::SetCurrentDirectoryW(saved);
+  EXPECT_TRUE(duringTheWrite.empty());
+  EXPECT_TRUE(temporaryAtTheRoot);
+  EXPECT_TRUE(committed);
+  EXPECT_EQ(ReadFileBytes(out), "at the root");
+  std::filesystem::remove(out);
+}
+
+// The save dialog takes paths of up to 259 characters; the temporary name must
+// not be what fails then, nor must a longer path.
+TEST_F(FileAccessWin32, LongPathsAreWritten) {
+  std::vector<std::wstring> folders{folder_.path().wstring()};
+  while (folders.back().size() < 330) {
+    folders.push_back(folders.back() + L"\\" + std::wstring(40, L'长'));
+    ASSERT_TRUE(::CreateDirectoryW((L"\\\\?\\" + folders.back()).c_str(), nullptr));
+  }
+  for (std::size_t length : {std::size_t{259}, std::size_t{330}}) {
+    SCOPED_TRACE(length);
+    std::wstring folder;
+    for (const std::wstring& f : folders)
+      if (f.size() + 6 <= length) folder = f;
+    const std::wstring path =
+        folder + L"\\" + std::wstring(length - folder.size() - 5, L'x') + L".dat";
+    ASSERT_EQ(path.size(), length);
+    files_.SetSavePath(FromWide(path));
+    EXPECT_EQ(files_.WriteWholeFile(Bytes("long")), 4u);
+    EXPECT_EQ(ReadFileBytes(L"\\\\?\\" + path), "long");
+  }
+  EXPECT_TRUE(messages_.shown.empty());
+}
+
+TEST_F(FileAccessWin32, ReadOnlyFilesAreRefusedAndReplacedFilesKeepTheirAttributes) {
+  const struct {
+    const wchar_t* name;
+    DWORD attributes;
+    bool written;
+  } cases[] = {
+      {L"read-only.dat", FILE_ATTRIBUTE_READONLY, false},
+      {L"hidden-read-only.dat", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, false},
+      {L"hidden.dat", FILE_ATTRIBUTE_HIDDEN, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.attributes);
+    messages_.shown.clear();
+    const auto path = folder_ / c.name;
+    WriteFileBytes(path, "the previous merge");
+    ASSERT_TRUE(::SetFileAttributesW(path.c_str(), c.attributes));
+    files_.SetSavePath(U16(path));
+
+    EXPECT_EQ(files_.WriteWholeFile(Bytes("new")), c.written ? 3u : 0u);
+
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    EXPECT_EQ(::GetFileAttributesW(path.c_str()) & kept, c.attributes);
+    EXPECT_EQ(ReadFileBytes(path), c.written ? "new" : "the previous merge");
+    if (!c.written) ExpectOneSystemMessage(ERROR_ACCESS_DENIED);
+    ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  EXPECT_EQ(folder_.Entries().size(), 3u);
+}
+
+// A device is written into, never replaced by a file.
+TEST_F(FileAccessWin32, TheNullDeviceIsWrittenInPlace) {
+  for (const wchar_t* name : {L"NUL", L"nul.txt"}) {
+    files_.SetSavePath(U16(folder_ / name));
+    EXPECT_EQ(files_.WriteWholeFile(Bytes("merged")), 6u) << name;
+  }
+  EXPECT_TRUE(messages_.shown.empty());
+  EXPECT_TRUE(folder_.Entries().empty());
+}
+
 }  // namespace
 }  // namespace dorvane::win32
