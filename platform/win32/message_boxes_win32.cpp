@@ -9,6 +9,9 @@ UINT MessageBoxStyle(const MessageRequest& request) {
   if (request.icon == MessageIcon::Information) style |= MB_ICONINFORMATION;
   if (request.icon == MessageIcon::Stop) style |= MB_ICONSTOP;
   if (request.secondButtonDefault) style |= MB_DEFBUTTON2;
+  // A box without owner would leave the program's windows live behind it, so a
+  // second job could start inside the first.
+  if (request.owner == MessageOwner::None) style |= MB_TASKMODAL;
   return style;
 }
 

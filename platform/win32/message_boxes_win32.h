@@ -8,7 +8,8 @@
 
 namespace dorvane::win32 {
 
-// MB_* flags of a request: buttons, icon, default button (owner not included).
+// MB_* flags of a request: buttons, icon, default button; task-modal when it has
+// no owner.
 UINT MessageBoxStyle(const MessageRequest& request);
 
 // Message boxes of the program, owned by the window the application assigned

@@ -18,18 +18,23 @@ TEST(MessageBoxStyle, FollowsButtonsIconAndDefault) {
     MessageButtons buttons;
     MessageIcon icon;
     bool secondDefault;
+    MessageOwner owner;
     UINT style;
   } cases[] = {
-      {MessageButtons::Ok, MessageIcon::None, false, MB_OK},
-      {MessageButtons::Ok, MessageIcon::Information, false, MB_OK | MB_ICONINFORMATION},
-      {MessageButtons::YesNo, MessageIcon::Stop, true, MB_YESNO | MB_ICONSTOP | MB_DEFBUTTON2},
-      {MessageButtons::YesNo, MessageIcon::Information, false, MB_YESNO | MB_ICONINFORMATION},
+      {MessageButtons::Ok, MessageIcon::None, false, MessageOwner::MainDialog, MB_OK},
+      {MessageButtons::Ok, MessageIcon::Information, false, MessageOwner::None,
+       MB_OK | MB_ICONINFORMATION | MB_TASKMODAL},
+      {MessageButtons::YesNo, MessageIcon::Stop, true, MessageOwner::Grid,
+       MB_YESNO | MB_ICONSTOP | MB_DEFBUTTON2},
+      {MessageButtons::YesNo, MessageIcon::Information, false, MessageOwner::MainDialog,
+       MB_YESNO | MB_ICONINFORMATION},
   };
   for (const auto& c : cases) {
     MessageRequest request;
     request.buttons = c.buttons;
     request.icon = c.icon;
     request.secondButtonDefault = c.secondDefault;
+    request.owner = c.owner;
     EXPECT_EQ(MessageBoxStyle(request), c.style);
   }
 }
@@ -41,6 +46,7 @@ struct SeenBox {
   std::wstring text;
   std::wstring buttons;  // "O", "Y", "N" for each button present
   int defaultButton = 0;
+  bool mainDialogEnabled = true;  // while the box is up
 };
 
 BOOL CALLBACK CollectStaticText(HWND child, LPARAM seen) {
@@ -53,7 +59,7 @@ BOOL CALLBACK CollectStaticText(HWND child, LPARAM seen) {
 }
 
 // Waits for the box with `caption`, records it and presses `button`.
-SeenBox AnswerBox(const std::wstring& caption, int button) {
+SeenBox AnswerBox(const std::wstring& caption, int button, HWND mainDialog) {
   SeenBox seen;
   for (int attempt = 0; attempt < 500 && !seen.found; ++attempt) {
     const HWND box = ::FindWindowW(L"#32770", caption.c_str());
@@ -63,6 +69,7 @@ SeenBox AnswerBox(const std::wstring& caption, int button) {
     }
     seen.found = true;
     seen.owner = ::GetWindow(box, GW_OWNER);
+    seen.mainDialogEnabled = ::IsWindowEnabled(mainDialog) != FALSE;
     ::EnumChildWindows(box, CollectStaticText, reinterpret_cast<LPARAM>(&seen));
     for (const auto& [id, letter] : {std::pair{IDOK, L'O'}, {IDYES, L'Y'}, {IDNO, L'N'}}) {
       const HWND control = ::GetDlgItem(box, id);
@@ -114,8 +121,8 @@ TEST(Win32MessageBoxes, ShowsTheRealBoxForItsOwnerRole) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.press);
-    std::future<SeenBox> seen =
-        std::async(std::launch::async, AnswerBox, Wide(c.request.caption), c.press);
+    std::future<SeenBox> seen = std::async(std::launch::async, AnswerBox, Wide(c.request.caption),
+                                           c.press, mainDialog.get());
 
     EXPECT_EQ(boxes.Show(c.request), c.answer);
 
@@ -125,6 +132,9 @@ TEST(Win32MessageBoxes, ShowsTheRealBoxForItsOwnerRole) {
     EXPECT_EQ(box.text, Wide(c.request.text));
     EXPECT_EQ(box.buttons, c.buttons);
     EXPECT_EQ(box.defaultButton, c.defaultButton);
+    // A box without owner holds the main dialog too: no second job can start.
+    if (c.request.owner != MessageOwner::Grid) EXPECT_FALSE(box.mainDialogEnabled);
+    EXPECT_TRUE(::IsWindowEnabled(mainDialog.get()));
   }
 }
 
