@@ -65,14 +65,27 @@ class FileAccess {
   MessageBoxes& messages() { return messages_; }
 
 #ifdef _WIN32
+  // How a file dialog ended: a file chosen, a cancel, or the failure
+  // (CommDlgExtendedError) that kept it from giving a file.
+  struct DialogResult {
+    DialogResult(bool chosen) : chosen(chosen) {}  // a choice or a cancel
+    static DialogResult Failed(unsigned long error) {
+      DialogResult result(false);
+      result.failure = error;
+      return result;
+    }
+    bool chosen = false;
+    unsigned long failure = 0;
+  };
   // Runs a prepared GetOpenFileNameW / GetSaveFileNameW; tests answer it themselves.
-  using FileDialog = std::function<bool(tagOFNW&)>;
+  using FileDialog = std::function<DialogResult(tagOFNW&)>;
 
   void SetOwnerWindow(HWND__* owner);
   // Empty functions stand for the system's dialogs.
   void SetFileDialogs(FileDialog open, FileDialog save);
-  // The chosen full path, or none when the user cancels (nothing is reported).
-  // Each dialog starts in the folder last chosen in it, with an empty name.
+  // The chosen full path, or none when the user cancels (nothing is reported)
+  // or the dialog fails (reported). Each dialog starts in the folder last chosen
+  // in it, with an empty name; the process's current folder stays as it is.
   std::optional<std::u16string> ChooseOpenFile(std::u16string_view title,
                                                std::u16string_view filters);
   // Sets savePath to the chosen path; a cancel leaves savePath as it was.
@@ -83,6 +96,11 @@ class FileAccess {
 #endif
 
  private:
+#ifdef _WIN32
+  // Whether a file was chosen; a failure other than a cancel is reported.
+  bool Chosen(const DialogResult& result);
+#endif
+
   struct Platform;  // the file dialogs and their folders, on Windows
 
   MessageBoxes& messages_;

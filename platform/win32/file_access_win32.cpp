@@ -1,8 +1,10 @@
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <cwchar>
+#include <optional>
 #include <string>
 
 #include "platform/file_access.h"
@@ -50,11 +52,28 @@ OPENFILENAMEW DialogRequest(HWND owner, const std::wstring& filters, const std::
   return dialog;
 }
 
-bool RunOpenDialog(OPENFILENAMEW& dialog) {
-  return ::GetOpenFileNameW(&dialog) != FALSE;
+FileAccess::DialogResult RunOpenDialog(OPENFILENAMEW& dialog) {
+  if (::GetOpenFileNameW(&dialog)) return true;
+  return FileAccess::DialogResult::Failed(::CommDlgExtendedError());
 }
-bool RunSaveDialog(OPENFILENAMEW& dialog) {
-  return ::GetSaveFileNameW(&dialog) != FALSE;
+FileAccess::DialogResult RunSaveDialog(OPENFILENAMEW& dialog) {
+  if (::GetSaveFileNameW(&dialog)) return true;
+  return FileAccess::DialogResult::Failed(::CommDlgExtendedError());
+}
+
+// The system's own words where a dialog failure has a file-system twin.
+std::optional<DWORD> SystemErrorOf(unsigned long dialogError) {
+  switch (dialogError) {
+    case FNERR_BUFFERTOOSMALL:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case FNERR_INVALIDFILENAME:
+      return ERROR_INVALID_NAME;
+    case CDERR_MEMALLOCFAILURE:
+    case CDERR_MEMLOCKFAILURE:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -90,9 +109,9 @@ std::optional<std::u16string> FileAccess::ChooseOpenFile(std::u16string_view tit
   std::wstring buffer(kOpenResultCapacity, L'\0');
   OPENFILENAMEW dialog =
       DialogRequest(platform_->owner, filterList, caption, buffer, platform_->openFolder);
-  dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+  dialog.Flags = OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
   // The dialog writes only its own buffer, so a cancel changes nothing here.
-  if (!platform_->openDialog(dialog)) return std::nullopt;
+  if (!Chosen(platform_->openDialog(dialog))) return std::nullopt;
 
   buffer.resize(std::wcslen(buffer.c_str()));
   platform_->openFolder = FolderOfChosenPath(buffer);
@@ -108,13 +127,31 @@ std::optional<std::u16string> FileAccess::ChooseSaveFile(std::u16string_view tit
   OPENFILENAMEW dialog =
       DialogRequest(platform_->owner, filterList, caption, buffer, platform_->saveFolder);
   dialog.lpstrDefExt = L"TXT";
-  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST;
-  if (!platform_->saveDialog(dialog)) return std::nullopt;
+  dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  if (!Chosen(platform_->saveDialog(dialog))) return std::nullopt;
 
   buffer.resize(std::wcslen(buffer.c_str()));
   platform_->saveFolder = FolderOfChosenPath(buffer);
   savePath_ = win32::FromWide(buffer);
   return savePath_;
+}
+
+bool FileAccess::Chosen(const DialogResult& result) {
+  if (result.chosen) return true;
+  if (result.failure == 0) return false;
+  if (const std::optional<DWORD> error = SystemErrorOf(result.failure)) {
+    ReportSystemError({*error});
+    return false;
+  }
+  wchar_t code[16];
+  ::swprintf(code, 16, L"0x%04lX", result.failure);
+  MessageRequest request;
+  request.text = u"文件对话框出错，错误代码 " + win32::FromWide(code);
+  request.caption = u"提示!";
+  request.icon = MessageIcon::Information;
+  request.owner = MessageOwner::None;
+  messages_.Show(request);
+  return false;
 }
 
 const std::uint8_t* FileAccess::OpenAndMap(std::u16string_view title, std::u16string_view filters) {

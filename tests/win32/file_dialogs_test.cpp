@@ -1,13 +1,18 @@
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
+#include <dlgs.h>
 #include <gtest/gtest.h>
 
 #include <cwchar>
 #include <deque>
+#include <future>
 #include <optional>
+#include <utility>
 
 #include "platform/file_access.h"
+#include "platform/win32/text.h"
 #include "win32_test_support.h"
 
 namespace dorvane::win32 {
@@ -43,7 +48,7 @@ std::wstring FilterList(const wchar_t* filters) {
 class ScriptedDialog {
  public:
   FileAccess::FileDialog Function() {
-    return [this](OPENFILENAMEW& dialog) {
+    return [this](OPENFILENAMEW& dialog) -> FileAccess::DialogResult {
       DialogCall call;
       call.owner = dialog.hwndOwner;
       call.filters = FilterList(dialog.lpstrFilter);
@@ -56,6 +61,7 @@ class ScriptedDialog {
       call.flags = dialog.Flags;
       calls.push_back(call);
 
+      if (failNext != 0) return FileAccess::DialogResult::Failed(std::exchange(failNext, 0));
       if (answers.empty() || !answers.front()) {
         if (!answers.empty()) answers.pop_front();
         return false;
@@ -68,6 +74,7 @@ class ScriptedDialog {
     };
   }
   std::deque<std::optional<std::wstring>> answers;
+  unsigned long failNext = 0;  // CommDlgExtendedError of the next call
   std::vector<DialogCall> calls;
 };
 
@@ -106,7 +113,7 @@ TEST_F(FileDialogs, OpenDialogStartsInTheFolderLastChosenWithAnEmptyName) {
   EXPECT_EQ(first.initialFolder, std::nullopt);
   EXPECT_EQ(first.title, L"打开res2dinv格式数据文件");
   EXPECT_EQ(first.defaultExtension, std::nullopt);
-  EXPECT_EQ(first.flags, DWORD{OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST});
+  EXPECT_EQ(first.flags, DWORD{OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR});
   EXPECT_EQ(open_.calls[1].initialFolder, L"D:\\survey");
   EXPECT_EQ(open_.calls[1].initialName, L"");
   EXPECT_TRUE(save_.calls.empty());
@@ -128,7 +135,7 @@ TEST_F(FileDialogs, SaveDialogKeepsItsOwnFolderAndSetsTheSavePath) {
   EXPECT_EQ(first.initialName, L"");
   EXPECT_EQ(first.capacity, 260u);
   EXPECT_EQ(first.defaultExtension, L"TXT");
-  EXPECT_EQ(first.flags, DWORD{OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST});
+  EXPECT_EQ(first.flags, DWORD{OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR});
   EXPECT_EQ(first.title, L"输入保存的res2dinv格式数据文件");
   EXPECT_EQ(first.owner, FakeOwner());
   EXPECT_EQ(save_.calls[1].initialFolder, L"E:\\results");
@@ -149,6 +156,78 @@ TEST_F(FileDialogs, CancellingChangesNothingAndSaysNothing) {
   ASSERT_EQ(open_.calls.size(), 3u);
   EXPECT_EQ(open_.calls[2].initialFolder, L"D:\\survey");
   EXPECT_TRUE(messages_.shown.empty());
+}
+
+// A path too long for the dialog's buffer is not a cancel: the user must learn
+// why nothing happened.
+TEST_F(FileDialogs, AFailedDialogIsReportedAndChangesNothing) {
+  const struct {
+    unsigned long failure;
+    std::u16string text;
+  } cases[] = {
+      {FNERR_BUFFERTOOSMALL, SystemMessageText(ERROR_FILENAME_EXCED_RANGE)},
+      {FNERR_INVALIDFILENAME, SystemMessageText(ERROR_INVALID_NAME)},
+      {CDERR_DIALOGFAILURE, u"文件对话框出错，错误代码 0xFFFF"},
+  };
+  files_.SetSavePath(u"C:\\old\\merged.dat");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.failure);
+    messages_.shown.clear();
+    save_.failNext = c.failure;
+    EXPECT_EQ(files_.ChooseSaveFile(u"保存", kDataFileFilters), std::nullopt);
+    open_.failNext = c.failure;
+    EXPECT_EQ(files_.OpenAndMap(u"打开", kDataFileFilters), nullptr);
+
+    ASSERT_EQ(messages_.shown.size(), 2u);
+    for (const MessageRequest& shown : messages_.shown) {
+      EXPECT_EQ(shown.text, c.text);
+      EXPECT_EQ(shown.caption, u"提示!");
+      EXPECT_EQ(shown.owner, MessageOwner::None);
+    }
+  }
+  EXPECT_EQ(files_.savePath(), u"C:\\old\\merged.dat");
+}
+
+// The folder a dialog browsed to must not stay in use by the program (a USB
+// stick could not be ejected).
+TEST(RealFileDialogs, KeepTheCurrentFolder) {
+  ScratchFolder folder;
+  const std::filesystem::path chosen = folder / L"line1.dat";
+  WriteFileBytes(chosen, "line 1\r\n");
+  wchar_t before[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, before);
+  RecordingMessageBoxes messages;
+  FileAccess files(messages);
+  const std::wstring title = L"打开测试" + std::to_wstring(::GetCurrentProcessId());
+
+  std::future<bool> answered = std::async(std::launch::async, [&] {
+    for (int attempt = 0; attempt < 500; ++attempt) {
+      const HWND dialog = ::FindWindowW(L"#32770", title.c_str());
+      if (dialog == nullptr || !::IsWindowVisible(dialog)) {
+        ::Sleep(20);
+        continue;
+      }
+      // Browse into the folder first, as a user would, then choose the file.
+      for (const std::filesystem::path& typed : {folder.path(), chosen}) {
+        for (const int name : {edt1, cmb13})
+          ::SendDlgItemMessageW(dialog, name, WM_SETTEXT, 0,
+                                reinterpret_cast<LPARAM>(typed.c_str()));
+        ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(dialog, IDOK)));
+      }
+      return true;
+    }
+    return false;
+  });
+  const std::optional<std::u16string> path =
+      files.ChooseOpenFile(FromWide(title), kDataFileFilters);
+  ASSERT_TRUE(answered.get());
+
+  wchar_t after[MAX_PATH] = {};
+  ::GetCurrentDirectoryW(MAX_PATH, after);
+  EXPECT_EQ(path, U16(chosen));
+  EXPECT_STREQ(after, before);
+  EXPECT_TRUE(messages.shown.empty());
 }
 
 TEST_F(FileDialogs, AFileAtADriveRootRemembersTheRoot) {
