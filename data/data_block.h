@@ -21,7 +21,8 @@ std::int32_t LocateDataBlock(const std::uint8_t* content, std::size_t length, Da
 
 // Told as a scan moves from one window of kBytes of its content to another, so
 // that the caller can bring the window's pages in and let the ones behind go:
-// a scan reads forward and, once, back to the start of its first data line.
+// a scan reads forward and, once, back to the start of its first data line. It
+// reads no byte before a window it has entered, until it enters an earlier one.
 class ScanWindows {
  public:
   static constexpr std::size_t kBytes = 4u << 20;

@@ -153,6 +153,8 @@ class LineScanner {
   // The block at `base`; past the content it is filled with CR, which ends a
   // line exactly where the content ends and is never an LF for the byte before.
   void Load(std::size_t base) {
+    // Read before a change of window, which may let the byte's page go.
+    const bool numberBefore = base > 0 && IsNumberByte(content_[base - 1]);
     if (windows_ != nullptr && base - windowStart_ >= ScanWindows::kBytes) {
       windowStart_ = base - base % ScanWindows::kBytes;
       windows_->Entering(windowStart_);
@@ -168,14 +170,13 @@ class LineScanner {
       std::memcpy(tail, content_ + base, length_ - base);
       c = Classifier::Classify(tail);
     }
-    const std::uint64_t numberBefore =
-        (c.number << 1) | (base > 0 && IsNumberByte(content_[base - 1]) ? 1 : 0);
+    const std::uint64_t numberAt = (c.number << 1) | (numberBefore ? 1 : 0);  // at byte i - 1
     base_ = base;
     number_ = c.number;
     letter_ = c.letter;
     lineFeedNext_ = (c.lineFeed >> 1) | (lineFeedAfter << 63);
-    runStarts_ = c.number & ~numberBefore;
-    ends_ = c.carriageReturn | (lineFeedNext_ & ~(c.number & numberBefore));
+    runStarts_ = c.number & ~numberAt;
+    ends_ = c.carriageReturn | (lineFeedNext_ & ~(c.number & numberAt));
   }
 
   const std::uint8_t* content_;

@@ -36,14 +36,15 @@ struct ScannedRow {
   std::optional<LineSpan> headerCountLine;
 };
 
-// Brings in the window the scan enters and lets the one before it go, so that a
-// scan holds a window of its file in memory, not the file.
+// Brings in the window the scan enters and lets everything before it go, so
+// that a scan holds a window of its file in memory, not the file. Everything: a
+// single byte read back maps its whole page-cache folio again, up to megabytes.
 class WindowsOfFile final : public ScanWindows {
  public:
   explicit WindowsOfFile(const MappedFile& file) : file_(file) {}
   void Entering(std::size_t start) override {
     file_.LoadPages(start, kBytes);
-    if (start >= kBytes) file_.DropPages(start - kBytes, kBytes);
+    file_.DropPages(0, start);
   }
 
  private:
