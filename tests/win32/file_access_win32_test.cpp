@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <thread>
 
 #include "platform/file_access.h"
 #include "platform/guarded_read.h"
@@ -291,6 +292,26 @@ TEST_F(FileAccessWin32, TheNullDeviceIsWrittenInPlace) {
   }
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_TRUE(folder_.Entries().empty());
+}
+
+// A console Ctrl-C, Ctrl-Break or close runs its handler on a thread of its own,
+// which deletes the temporary file while the writer still has it open.
+TEST_F(FileAccessWin32, AnOpenTemporaryFileCanBeDeletedByAnInterrupt) {
+  WriteFileBytes(folder_ / L"long.dat", "the previous merge");
+  OutputFile output;
+  ASSERT_TRUE(output.Begin(U16(folder_ / L"long.dat")));
+  ASSERT_TRUE(output.Append(Bytes("half")));
+  const std::vector<std::wstring> entries = folder_.Entries();
+  ASSERT_EQ(entries.size(), 2u);
+  ASSERT_TRUE(entries[1].starts_with(L"~dv"));
+  const std::wstring temporary = (folder_ / entries[1]).wstring();
+
+  std::thread interrupt([&] { EXPECT_TRUE(::DeleteFileW(temporary.c_str())); });
+  interrupt.join();
+
+  output.Abandon();
+  EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"long.dat"});
+  EXPECT_EQ(ReadFileBytes(folder_ / L"long.dat"), "the previous merge");
 }
 
 }  // namespace
