@@ -7,6 +7,7 @@
 #include <limits>
 #include <system_error>
 
+#include "platform/native_path.h"
 #include "platform/utf8.h"
 
 namespace dorvane::cli {
@@ -62,7 +63,7 @@ std::u16string TopographyFile::CellText(std::int32_t row, std::int32_t column) c
 FileContents ReadWholeFile(const std::u16string& path) {
   std::error_code status;
   try {
-    const std::filesystem::path file(path);
+    const std::filesystem::path file = NativePath(path);
     if (std::filesystem::is_directory(file, status)) {
       return {std::nullopt, std::make_error_code(std::errc::is_a_directory).message()};
     }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/native_path.h"
+
 namespace dorvane {
 namespace {
 
@@ -31,6 +33,14 @@ TEST(Utf8, MalformedBytesTravelAsEscapesAndComeBack) {
     EXPECT_EQ(Utf8ToUtf16(c.bytes), c.text);
     EXPECT_EQ(Utf16ToUtf8(c.text), c.bytes);
   }
+}
+
+// The topography table of the command line is opened through std::filesystem,
+// whose own conversion refuses such a name.
+TEST(Utf8, NativePathsKeepTheBytesOfTheName) {
+  const std::string gbk = "/tmp/\xB2\xE2\xCF\xDF/topo.txt";
+  EXPECT_EQ(NativePath(Utf8ToUtf16(gbk)).native(), gbk);
+  EXPECT_EQ(NativePath(u"/测线/a.dat").native(), "/\xE6\xB5\x8B\xE7\xBA\xBF/a.dat");
 }
 
 TEST(Utf8, OtherUnpairedSurrogatesBecomeReplacementCharacters) {
