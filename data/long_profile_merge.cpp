@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -189,16 +192,67 @@ class InputsForWriting {
   std::size_t open_ = kNone;
 };
 
+// Copies bytes [offset, offset + count) of `input` a window at a time.
+bool CopyGuarded(const MappedFile& input, std::uint64_t offset, std::uint64_t count,
+                 std::string& bytes, SystemError& error) {
+  bytes.resize(static_cast<std::size_t>(count));
+  constexpr std::uint64_t kWindow = ScanWindows::kBytes;
+  for (std::uint64_t done = 0; done < count; done += kWindow) {
+    const std::uint64_t window = std::min(count - done, kWindow);
+    input.LoadPages(offset + done, window);
+    const bool read = ReadGuarded(
+        [&] { std::memcpy(bytes.data() + done, input.content().data() + offset + done, window); },
+        error);
+    input.DropPages(offset + done, window);
+    if (!read) return false;
+  }
+  return true;
+}
+
+// The pieces of an input that is the destination itself, read before the output
+// is begun: an output written in place (in a folder that refuses new files)
+// starts by cutting its file short. Indexed like the plan's pieces.
+std::optional<WriteFailure> ReadPiecesOfTheDestination(const OutputPlan& plan,
+                                                       const std::vector<PlannedInput>& inputs,
+                                                       const std::u16string& outputPath,
+                                                       std::vector<std::string>& held) {
+  const MappedFile destination(outputPath, MappedFile::Pages::InWindows);
+  if (!destination.isOpen()) return std::nullopt;  // none, or not a file an input could be
+  held.resize(plan.pieces().size());
+  InputsForWriting files(inputs);
+  std::optional<WriteFailure> failure;
+  for (std::size_t i = 0; i < plan.pieces().size(); ++i) {
+    const OutputPiece& piece = plan.pieces()[i];
+    if (piece.source == OutputPiece::kOwnText ||
+        inputs[piece.source].stamp.identity != destination.stamp().identity)
+      continue;
+    const MappedFile* input = files.Open(piece.source, failure);
+    if (input == nullptr) return failure;
+    SystemError error;
+    if (!CopyGuarded(*input, piece.offset, piece.length, held[i], error))
+      return WriteFailure{error, piece.source};
+  }
+  if (!files.Close(failure)) return failure;
+  return std::nullopt;
+}
+
 std::optional<WriteFailure> WritePlan(const OutputPlan& plan,
                                       const std::vector<PlannedInput>& inputs,
                                       const std::u16string& outputPath) {
+  std::vector<std::string> held;
+  if (auto failure = ReadPiecesOfTheDestination(plan, inputs, outputPath, held)) return failure;
   OutputFile output;
   if (!output.Begin(outputPath)) return WriteFailure{output.error(), std::nullopt};
   InputsForWriting files(inputs);
   std::optional<WriteFailure> failure;
-  for (const OutputPiece& piece : plan.pieces()) {
-    if (piece.source == OutputPiece::kOwnText) {
-      if (!output.Append(plan.TextOf(piece))) return WriteFailure{output.error(), std::nullopt};
+  for (std::size_t i = 0; i < plan.pieces().size(); ++i) {
+    const OutputPiece& piece = plan.pieces()[i];
+    if (piece.source == OutputPiece::kOwnText || (i < held.size() && !held[i].empty())) {
+      const auto bytes =
+          piece.source == OutputPiece::kOwnText
+              ? plan.TextOf(piece)
+              : std::span(reinterpret_cast<const std::uint8_t*>(held[i].data()), held[i].size());
+      if (!output.Append(bytes)) return WriteFailure{output.error(), std::nullopt};
       continue;
     }
     const MappedFile* input = files.Open(piece.source, failure);

@@ -1,6 +1,8 @@
 #include "data/long_profile_merge.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -379,6 +381,46 @@ TEST_F(MergeTest, AnInputCutShortDuringTheMergeNeverCrashesOrMixes) {
     EXPECT_TRUE(valid) << delayMicroseconds << " us: " << ::testing::PrintToString(shown) << ", "
                        << out.size() << " bytes";
   }
+}
+
+// Runs `body` in a child process as a user without privileges (nobody, when the
+// tests run as root, who may write anything) and returns its exit status.
+int RunUnprivileged(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::geteuid() == 0 &&
+        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+      ::_exit(255);
+    ::_exit(body());
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+// A folder that refuses new files has its writable files written in place, which
+// cuts the file short first: an input that is the output must be read before.
+TEST_F(MergeTest, OutputThatIsAnInputInAFolderRefusingNewFilesKeepsItsData) {
+  const fs::path sub = folder_ / "read-only";
+  fs::create_directory(sub);
+  std::ofstream(sub / "long.dat", std::ios::binary) << kFirst;
+  std::ofstream(sub / "b.dat", std::ios::binary) << kSecond;
+  fs::permissions(sub / "long.dat", fs::perms(0666));
+  fs::permissions(folder_, fs::perms(0755));
+  fs::permissions(sub, fs::perms(0555));
+  SetInputs({PathOf(sub / "long.dat"), PathOf(sub / "b.dat"), PathOf(sub / "long.dat")});
+  job_.SetOutputPath(PathOf(sub / "long.dat"));
+
+  const int status = RunUnprivileged([&] {
+    Merge();
+    return messages_.Lines() == Lines{"文件合并成功: " + (sub / "long.dat").string()} ? 0 : 1;
+  });
+  fs::permissions(sub, fs::perms(0755));
+
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(ReadFile(sub / "long.dat"), kFirstHeaderRest + "8\r\n" + kFirstData + kSecondData +
+                                            "1 1 10\r\n2 1 11\r\n3 1 12\r\n" + kTrailer);
 }
 
 TEST_F(MergeTest, OutputMayReplaceAnInputAndAFileMayBeMergedTwice) {
