@@ -154,7 +154,8 @@ int RunScript(const Arguments& arguments) {
   if (!codePage) {
     return UsageError(codePageName.empty()
                           ? "the locale's code page is not available; choose one with --codepage"
-                          : "unknown code page '" + codePageName + "'");
+                          : "code page '" + codePageName +
+                                "' is unknown or does not keep ASCII as it is");
   }
   const MergeMode mode = arguments.command == Command::Script3d ? MergeMode::CollateScript
                                                                 : MergeMode::ConcatenationScript;

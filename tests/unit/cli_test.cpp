@@ -452,7 +452,10 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
        "unexpected argument 'a.dat'; input files follow --input"},
       {"unknown code page",
        {"script2d", "--codepage", "NO-SUCH-PAGE", "-o", "o", "--input", "a", "--input", "b"},
-       "unknown code page 'NO-SUCH-PAGE'"},
+       "code page 'NO-SUCH-PAGE' is unknown or does not keep ASCII as it is"},
+      {"code page that changes ASCII",
+       {"script2d", "--codepage", "UTF-7", "-o", "o", "--input", "a", "--input", "b"},
+       "code page 'UTF-7' is unknown or does not keep ASCII as it is"},
   };
   for (const UsageCase& c : cases) {
     SCOPED_TRACE(c.name);
