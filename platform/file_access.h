@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/guarded_read.h"
 #include "platform/mapped_file.h"
 #include "platform/message_boxes.h"
 #include "platform/system_error.h"
@@ -49,6 +50,17 @@ class FileAccess {
   std::span<const std::uint8_t> Content() const;
   // Unmaps and closes; any number of calls.
   void Release();
+  // Runs `read` over Content() inside ReadGuarded. When a page cannot be read
+  // (the file was cut short, its medium removed), the failure is reported like a
+  // failed open, the file released, and the result is false.
+  template <typename Read>
+  bool ReadContent(Read&& read) {
+    SystemError error;
+    if (ReadGuarded(read, error)) return true;
+    ReportSystemError(error);
+    Release();
+    return false;
+  }
 
   // Destination of WriteWholeFile.
   void SetSavePath(std::u16string_view path);

@@ -368,7 +368,9 @@ bool MainDialog::PutInputFile(std::size_t row, const std::u16string& path) {
     return false;
   }
   if (files_.OpenAndMap(path) == nullptr) return false;
-  const bool accepted = app::IsInversionDataFile(files_.Content());
+  bool accepted = false;
+  if (!files_.ReadContent([&] { accepted = app::IsInversionDataFile(files_.Content()); }))
+    return false;
   files_.Release();
   if (!accepted) {
     ShowJobError(messages_, u"非反演格式或格式错误");

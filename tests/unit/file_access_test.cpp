@@ -429,6 +429,15 @@ TEST_F(FileAccessTest, ReadingAFileThatShrinksFailsInsteadOfCrashing) {
   EXPECT_FALSE(ReadGuarded([&] { count = file.content()[file.size() - 1]; }, error));
   EXPECT_TRUE(ReadGuarded([&] { count = file.content()[0]; }, error));
   EXPECT_EQ(count, 'L');
+
+  // Through FileAccess, as the dialog checks a chosen file: reported like a failed open.
+  WriteFile(path, LongDataFile());
+  ASSERT_NE(files_.OpenAndMap(PathOf(path)), nullptr);
+  ::truncate(path.c_str(), 0);
+  EXPECT_FALSE(files_.ReadContent(
+      [&] { count = LocateDataBlock(files_.Content().data(), files_.FileSize(), block); }));
+  ExpectOneSystemMessage(EIO);
+  EXPECT_EQ(files_.FileSize(), FileAccess::kNoSize);
 }
 
 TEST_F(FileAccessTest, GuardedReadsNestAndStayOnTheirThread) {
