@@ -118,7 +118,7 @@ void DropFiles(HWND dialog, const std::vector<std::wstring>& paths) {
 
 void PumpMessages(DWORD milliseconds) {
   const DWORD start = ::GetTickCount();
-  while (::GetTickCount() - start < milliseconds) {
+  for (;;) {
     MSG message;
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       const HWND top = message.hwnd != nullptr ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
@@ -126,6 +126,7 @@ void PumpMessages(DWORD milliseconds) {
       ::TranslateMessage(&message);
       ::DispatchMessageW(&message);
     }
+    if (::GetTickCount() - start >= milliseconds) return;
     ::Sleep(10);
   }
 }
@@ -152,6 +153,30 @@ std::wstring HoverForTooltip(HWND dialog, HWND field) {
     }
   }
   return L"<tooltip never shown>";
+}
+
+HWND GridWindowOf(HWND dialog) {
+  const HWND host = ::GetWindow(::GetDlgItem(dialog, 1009), GW_CHILD);
+  return host != nullptr ? ::GetWindow(host, GW_CHILD) : nullptr;
+}
+
+void PressGridKey(HWND dialog, UINT key) {
+  const HWND grid = GridWindowOf(dialog);
+  ::SetFocus(grid);
+  ::SendMessageW(grid, WM_KEYDOWN, key, 0);
+  PumpMessages(0);
+}
+
+void TypeIntoGrid(HWND dialog, const std::vector<std::wstring>& texts) {
+  const HWND grid = GridWindowOf(dialog);
+  for (const std::wstring& text : texts) {
+    PressGridKey(dialog, VK_RETURN);
+    const HWND edit = ::GetFocus();
+    if (edit == nullptr || ::GetParent(edit) != grid) return;
+    for (const wchar_t c : text) ::SendMessageW(edit, WM_CHAR, c, 1);
+    ::SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PumpMessages(0);
+  }
 }
 
 bool SaveWindowImage(HWND window, const std::filesystem::path& file) {

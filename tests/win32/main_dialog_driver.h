@@ -40,8 +40,16 @@ void SetItemText(HWND dialog, int id, const std::wstring& text);
 void DropFiles(HWND dialog, const std::vector<std::wstring>& paths);
 // Moves the mouse over `field` until the dialog's tooltip shows; its text.
 std::wstring HoverForTooltip(HWND dialog, HWND field);
-// Runs the thread's messages for a while, as the modal loop would.
+// Runs the thread's messages for a while (0: those waiting now), as the modal
+// loop would.
 void PumpMessages(DWORD milliseconds);
+
+// Types `texts` into the topography grid from its current cell downwards, the
+// way a user does: Enter opens the cell's editor, Enter again keeps the text.
+void TypeIntoGrid(HWND dialog, const std::vector<std::wstring>& texts);
+// The grid's window inside the dialog's frame, or null.
+HWND GridWindowOf(HWND dialog);
+void PressGridKey(HWND dialog, UINT key);
 
 // Saves what the screen shows of `window`'s client area as a 24-bit BMP file.
 bool SaveWindowImage(HWND window, const std::filesystem::path& file);

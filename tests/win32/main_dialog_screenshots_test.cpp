@@ -58,6 +58,26 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-merge.bmp"));
 
+              Click(dialog, IDC_TOPOGRAPHY);
+              TypeIntoGrid(dialog, {L"0", L"10", L"20", L"30", L"40", L"50"});
+              PressGridKey(dialog, VK_RIGHT);
+              for (int up = 0; up < 6; ++up) PressGridKey(dialog, VK_UP);
+              TypeIntoGrid(dialog, {L"152", L"153.07", L"154.08", L"154.99", L"155.74", L"156.3"});
+              for (int up = 0; up < 3; ++up) PressGridKey(dialog, VK_UP);
+              PumpMessages(300);
+              EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-topography.bmp"));
+
+              // More lines than one column holds: the grid moves beside the new column.
+              for (int row = 3; row < 5; ++row) {
+                Click(dialog, IDC_ADD_FILE);
+                browse(dialog, 2201 + 13 * (row - 1), examples / L"line1.dat");
+              }
+              PumpMessages(300);
+              EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-columns.bmp"));
+              Click(dialog, IDC_DELETE_FILE);
+              Click(dialog, IDC_DELETE_FILE);
+              Click(dialog, IDC_TOPOGRAPHY);
+
               Click(dialog, IDC_MODE_SCRIPT2D);
               SetItemText(dialog, 2204, L"235");
               SetItemText(dialog, 2217, L"470");
