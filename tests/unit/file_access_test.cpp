@@ -284,7 +284,9 @@ TEST_F(FileAccessTest, DevicesAndFifosAreWrittenInPlace) {
   }
   EXPECT_TRUE(fs::is_fifo(fs::symlink_status(folder_ / "fifo")));
   EXPECT_TRUE(fs::is_symlink(folder_ / "stdout"));
-  if (devices) EXPECT_TRUE(fs::is_character_file(fs::symlink_status(folder_ / "null")));
+  if (devices) {
+    EXPECT_TRUE(fs::is_character_file(fs::symlink_status(folder_ / "null")));
+  }
   EXPECT_EQ(FolderEntries().size(), devices ? 3u : 2u);
 }
 
