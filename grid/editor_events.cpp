@@ -61,6 +61,14 @@ std::intptr_t GridEditor::GridWindowProc(std::uint32_t message, std::uintptr_t w
         return 0;
       case msg::kCommand:
         return OnCommand(wParam, lParam);
+      case msg::kGetDlgCode:
+        return OnGetDlgCode(view_->CallGridProc(message, wParam, lParam), wParam);
+      case msg::kSetCursor:
+        if (OnSetCursor(lParam)) return 1;
+        return view_->CallGridProc(message, wParam, lParam);
+      case msg::kCaptureChanged:
+        if (fillDragging_ && !view_->HasMouseCapture()) CancelFillDrag();
+        return view_->CallGridProc(message, wParam, lParam);
       default:
         return view_->CallGridProc(message, wParam, lParam);
     }
@@ -73,15 +81,46 @@ std::intptr_t GridEditor::EditWindowProc(std::uint32_t message, std::uintptr_t w
                                          std::intptr_t lParam) {
   if (view_ == nullptr) return 0;
   try {
-    // Enter belongs to the grid: it commits the edit and moves one row down.
-    if (message == msg::kKeyDown && wParam == msg::kVkReturn) {
-      view_->SendToGrid(message, wParam, lParam);
-      return 0;
+    switch (message) {
+      case msg::kKeyDown:
+        // Enter belongs to the grid: it commits the edit and moves one row down.
+        if (wParam == msg::kVkReturn) {
+          view_->SendToGrid(message, wParam, lParam);
+          return 0;
+        }
+        if (wParam == msg::kVkEscape) {
+          CancelCellEdit();
+          return 0;
+        }
+        break;
+      case msg::kChar:
+        // The characters of those two keys would only make a one-line EDIT beep.
+        if (wParam == msg::kVkReturn || wParam == msg::kVkEscape) return 0;
+        break;
+      case msg::kGetDlgCode:
+        return OnGetDlgCode(view_->CallEditProc(message, wParam, lParam), wParam);
+      default:
+        break;
     }
     return view_->CallEditProc(message, wParam, lParam);
   } catch (const std::exception&) {
     return 0;
   }
+}
+
+std::intptr_t GridEditor::OnGetDlgCode(std::intptr_t code, std::uintptr_t key) {
+  // Inside a dialog, Enter would press the default button and Escape close the
+  // dialog with an edit open; both belong to the grid and its EDIT.
+  if (key == msg::kVkReturn || key == msg::kVkEscape) code |= msg::kDlgcWantMessage;
+  return code;
+}
+
+bool GridEditor::OnSetCursor(std::intptr_t lParam) {
+  if ((static_cast<std::uint32_t>(lParam) & 0xFFFFu) != msg::kHtClient) return false;
+  const PixelPoint point = view_->ScreenToClient(view_->CursorScreenPos());
+  if (!fillDragging_ && !IsOnHandle(fillHandleRect_, point)) return false;
+  view_->SetCursor(CursorKind::Cross);
+  return true;
 }
 
 void GridEditor::OnPaint(std::uintptr_t wParam, std::intptr_t lParam) {
@@ -99,12 +138,12 @@ void GridEditor::DrawSelectionFrame() {
   RefreshSelection();
   const std::int32_t fixedBottom = FixedBottomPx();
   const std::int32_t fixedRight = FixedRightPx();
-  const PixelSize window = view_->GridWindowSize();
+  const PixelRect window = view_->GridClientRect();
   const PixelRect sel = selRectPx_;
 
   if (editState_ != 0) {
     const bool outsideDataArea = sel.left < fixedRight || sel.top < fixedBottom ||
-                                 sel.top > window.height || sel.left > window.width;
+                                 sel.top > window.bottom || sel.left > window.right;
     if (outsideDataArea) {
       view_->ShowEditBox(false);
       editState_ = 2;
@@ -170,14 +209,16 @@ void GridEditor::OnKey(std::uint32_t key) {
   RefreshSelection();
   const std::int32_t fixedBottom = FixedBottomPx();
   const std::int32_t fixedRight = FixedRightPx();
-  const PixelSize window = view_->GridWindowSize();
+  // The visible area, not the outer window: a row behind the horizontal scroll
+  // bar is out of view.
+  const PixelRect window = view_->GridClientRect();
   if (selRectPx_.top < fixedBottom) {
     view_->SendToGrid(msg::kVScroll, msg::kSbLineUp, 0);
-  } else if (selRectPx_.bottom > window.height) {
+  } else if (selRectPx_.bottom > window.bottom) {
     view_->SendToGrid(msg::kVScroll, msg::kSbLineDown, 0);
   } else if (selRectPx_.left < fixedRight) {
     view_->SendToGrid(msg::kHScroll, msg::kSbLineUp, 0);
-  } else if (selRectPx_.right > window.width) {
+  } else if (selRectPx_.right > window.right) {
     view_->SendToGrid(msg::kHScroll, msg::kSbLineDown, 0);
   }
   view_->InvalidateGrid();
@@ -274,6 +315,14 @@ int GridEditor::StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam) {
 
 void GridEditor::CommitPendingEdit() {
   if (editState_ != 0 && view_ != nullptr) CommitCellEdit(Grid().Row(), Grid().Col());
+}
+
+void GridEditor::CancelCellEdit() {
+  if (editState_ == 0) return;
+  editState_ = 0;
+  view_->ShowEditBox(false);
+  view_->FocusGrid();
+  view_->InvalidateGrid();
 }
 
 void GridEditor::CommitCellEdit(std::int32_t row, std::int32_t col) {

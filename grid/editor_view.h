@@ -41,7 +41,8 @@ class EditorView {
   // Marks the pending paint as done without drawing (ValidateRect): a paint the
   // editor swallows must not come back at once.
   virtual void ValidateGrid() = 0;
-  virtual PixelSize GridWindowSize() const = 0;  // outer rectangle, borders included
+  // The area that shows cells: the control's client size, which its window keeps
+  // from the same place the control takes it. Scroll bars and borders are not in it.
   virtual PixelRect GridClientRect() const = 0;
   // The control's own scale, which its window took from the screen: the editor
   // keeps no copy, so it always finds cells where the control draws them.
@@ -62,14 +63,18 @@ class EditorView {
   virtual void SetCursor(CursorKind cursor) = 0;
   virtual void CaptureMouse() = 0;
   virtual void ReleaseMouse() = 0;
+  virtual bool HasMouseCapture() const = 0;
   virtual void VerticalScrollRange(std::int32_t& min, std::int32_t& max) const = 0;
   virtual std::int32_t VerticalScrollPos() const = 0;
-  virtual void FreezeRedraw(bool frozen) = 0;  // LockWindowUpdate
+  // LockWindowUpdate: the window is not painted, and what was invalidated
+  // meanwhile is painted when it is unfrozen; the editor's own drawing still shows.
+  virtual void FreezeRedraw(bool frozen) = 0;
 
   // The popup menu.
   virtual void CreatePopupMenu(std::span<const PopupMenuItem> items) = 0;
   virtual void EnableMenuItem(std::uint32_t id, bool enabled) = 0;
   virtual PixelPoint ClientToScreen(PixelPoint point) const = 0;
+  virtual PixelPoint ScreenToClient(PixelPoint point) const = 0;
   virtual PixelPoint CursorScreenPos() const = 0;
   // Shows the menu; a chosen item comes back to the grid window as a menu command.
   virtual void TrackPopupMenu(PixelPoint screen) = 0;

@@ -23,6 +23,8 @@ void GridEditor::BeginFillDrag() {
   if (editState_ != 0) CommitCellEdit(grid.Row(), grid.Col());
   fillDragging_ = true;
   view_->SetCursor(CursorKind::Cross);
+  // Nothing but the XOR frame may draw on the window until the drag ends.
+  view_->FreezeRedraw(true);
 
   RefreshSelection();
   dragRange_ = {selLeft_, selTop_, selRight_, selBottom_};
@@ -69,8 +71,20 @@ void GridEditor::EndFillDrag() {
   RefreshSelection();
   RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::FillDrag);
   fillDragging_ = false;
+  view_->FreezeRedraw(false);
   FillSeries();
   view_->ReleaseMouse();
+}
+
+void GridEditor::CancelFillDrag() {
+  if (!fillDragging_) return;
+  DrawRangeXor(dragRange_);
+  fillDragging_ = false;
+  buttonDown_ = false;
+  fillSteps_.clear();
+  view_->FreezeRedraw(false);
+  view_->SetCursor(CursorKind::Arrow);
+  view_->InvalidateGrid();
 }
 
 int GridEditor::FillSeries() {

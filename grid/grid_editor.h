@@ -76,11 +76,16 @@ class GridEditor {
   std::intptr_t EditWindowProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   int StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam);
   void CommitCellEdit(std::int32_t row, std::int32_t col);
+  // Escape in the EDIT: the cell keeps its text.
+  void CancelCellEdit();
 
   // Fill-handle drag.
   void BeginFillDrag();
   void ContinueFillDrag(std::int32_t x, std::int32_t y);
   void EndFillDrag();
+  // The mouse capture was taken away (another window activated): the frame goes,
+  // nothing is filled or recorded.
+  void CancelFillDrag();
   int FillSeries();
   int DrawRangeXor(const CellRect& block);
 
@@ -150,6 +155,8 @@ class GridEditor {
   void OnWheel(std::uintptr_t wParam, std::intptr_t lParam);
   void OnRightDown(std::uintptr_t wParam, std::intptr_t lParam);
   std::intptr_t OnCommand(std::uintptr_t wParam, std::intptr_t lParam);
+  static std::intptr_t OnGetDlgCode(std::intptr_t code, std::uintptr_t key);
+  bool OnSetCursor(std::intptr_t lParam);
 
   Clipboard& clipboard_;
   const CodePage& codePage_;

@@ -7,7 +7,10 @@
 namespace dorvane::msg {
 
 inline constexpr std::uint32_t kPaint = 0x000F;
+inline constexpr std::uint32_t kSetCursor = 0x0020;
+inline constexpr std::uint32_t kGetDlgCode = 0x0087;
 inline constexpr std::uint32_t kKeyDown = 0x0100;
+inline constexpr std::uint32_t kChar = 0x0102;
 inline constexpr std::uint32_t kCommand = 0x0111;
 inline constexpr std::uint32_t kHScroll = 0x0114;
 inline constexpr std::uint32_t kVScroll = 0x0115;
@@ -18,8 +21,10 @@ inline constexpr std::uint32_t kLButtonDblClk = 0x0203;
 inline constexpr std::uint32_t kRButtonDown = 0x0204;
 inline constexpr std::uint32_t kRButtonUp = 0x0205;
 inline constexpr std::uint32_t kMouseWheel = 0x020A;
+inline constexpr std::uint32_t kCaptureChanged = 0x0215;
 
 inline constexpr std::uint32_t kVkReturn = 0x0D;
+inline constexpr std::uint32_t kVkEscape = 0x1B;
 inline constexpr std::uint32_t kVkPrior = 0x21;  // Page Up
 inline constexpr std::uint32_t kVkNext = 0x22;   // Page Down
 inline constexpr std::uint32_t kVkEnd = 0x23;
@@ -32,6 +37,9 @@ inline constexpr std::uint32_t kVkDown = 0x28;
 inline constexpr std::uintptr_t kMkLButton = 0x0001;
 inline constexpr std::uintptr_t kMkShift = 0x0004;
 inline constexpr std::uintptr_t kMkControl = 0x0008;
+
+inline constexpr std::intptr_t kDlgcWantMessage = 0x0004;  // also DLGC_WANTALLKEYS
+inline constexpr std::uint32_t kHtClient = 1;              // WM_SETCURSOR: over the client area
 
 inline constexpr std::uintptr_t kSbLineUp = 0;    // also SB_LINELEFT
 inline constexpr std::uintptr_t kSbLineDown = 1;  // also SB_LINERIGHT

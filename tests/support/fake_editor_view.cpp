@@ -39,10 +39,4 @@ void FakeEditorView::CreatePopupMenu(std::span<const PopupMenuItem> items) {
   }
 }
 
-void FakeEditorView::SetWindowSize(std::int32_t width, std::int32_t height) {
-  windowSize = {width, height};
-  clientRect = {0, 0, width, height};
-  control_.SetClientSize(width, height);
-}
-
 }  // namespace dorvane::testing

@@ -36,8 +36,9 @@ class FakeEditorView : public EditorView {
                              std::intptr_t lParam) override;
   void InvalidateGrid() override { ++invalidations; }
   void ValidateGrid() override { ++validations; }
-  PixelSize GridWindowSize() const override { return windowSize; }
-  PixelRect GridClientRect() const override { return clientRect; }
+  PixelRect GridClientRect() const override {
+    return {0, 0, control_.ClientWidth(), control_.ClientHeight()};
+  }
   TwipsScale TwipsPerPixel() const override {
     return {control_.TwipsPerPixelX(), control_.TwipsPerPixelY()};
   }
@@ -57,6 +58,7 @@ class FakeEditorView : public EditorView {
   void SetCursor(CursorKind kind) override { cursor = kind; }
   void CaptureMouse() override { captured = true; }
   void ReleaseMouse() override { captured = false; }
+  bool HasMouseCapture() const override { return captured; }
   void VerticalScrollRange(std::int32_t& min, std::int32_t& max) const override;
   std::int32_t VerticalScrollPos() const override;
   void FreezeRedraw(bool frozen) override { frozenCalls.push_back(frozen); }
@@ -65,16 +67,19 @@ class FakeEditorView : public EditorView {
   PixelPoint ClientToScreen(PixelPoint point) const override {
     return {point.x + screenOrigin.x, point.y + screenOrigin.y};
   }
+  PixelPoint ScreenToClient(PixelPoint point) const override {
+    return {point.x - screenOrigin.x, point.y - screenOrigin.y};
+  }
   PixelPoint CursorScreenPos() const override { return cursorScreen; }
   void TrackPopupMenu(PixelPoint screen) override { menuShownAt.push_back(screen); }
 
-  // Sizes the window and tells the control its client area.
-  void SetWindowSize(std::int32_t width, std::int32_t height);
+  // Sizes the window: its client area is the control's.
+  void SetWindowSize(std::int32_t width, std::int32_t height) {
+    control_.SetClientSize(width, height);
+  }
 
   enum class Focus { None, Grid, Edit };
 
-  PixelSize windowSize{400, 300};
-  PixelRect clientRect{0, 0, 400, 300};
   PixelPoint screenOrigin{100, 50};
   PixelPoint cursorScreen{0, 0};
   int invalidations = 0;

@@ -14,7 +14,6 @@ class HeadlessEditorView : public EditorView {
   std::intptr_t CallEditProc(std::uint32_t, std::uintptr_t, std::intptr_t) override { return 0; }
   void InvalidateGrid() override {}
   void ValidateGrid() override {}
-  PixelSize GridWindowSize() const override { return {400, 300}; }
   PixelRect GridClientRect() const override { return {0, 0, 400, 300}; }
   TwipsScale TwipsPerPixel() const override { return {}; }
   void FocusGrid() override {}
@@ -29,12 +28,14 @@ class HeadlessEditorView : public EditorView {
   void SetCursor(CursorKind) override {}
   void CaptureMouse() override {}
   void ReleaseMouse() override {}
+  bool HasMouseCapture() const override { return false; }
   void VerticalScrollRange(std::int32_t& min, std::int32_t& max) const override { min = max = 0; }
   std::int32_t VerticalScrollPos() const override { return 0; }
   void FreezeRedraw(bool) override {}
   void CreatePopupMenu(std::span<const PopupMenuItem>) override {}
   void EnableMenuItem(std::uint32_t, bool) override {}
   PixelPoint ClientToScreen(PixelPoint point) const override { return point; }
+  PixelPoint ScreenToClient(PixelPoint point) const override { return point; }
   PixelPoint CursorScreenPos() const override { return {}; }
   void TrackPopupMenu(PixelPoint) override {}
 };

@@ -374,6 +374,34 @@ TEST_F(EditorEvents, EditWindowPassesEverythingButEnterToItsOwnProcedure) {
   EXPECT_EQ(control.Col(), 1) << "arrows inside the EDIT do not move the grid";
 }
 
+TEST_F(EditorEvents, EscapeCancelsTheEditAndTheDialogLeavesEnterAndEscapeToTheGrid) {
+  FillColumn(1, 2, {u"kept"});
+  DoubleClickCell(2, 1);
+  view.editText = u"typed";
+  editor->EditWindowProc(msg::kKeyDown, msg::kVkEscape, 0);
+  EXPECT_EQ(control.TextMatrix(2, 1), u"kept");
+  EXPECT_EQ(editor->editState(), 0);
+  EXPECT_FALSE(view.editVisible);
+  EXPECT_EQ(view.focus, Focus::Grid);
+
+  // Their characters would make the EDIT beep; others are its own.
+  view.editMessages.clear();
+  for (std::uintptr_t ch : {std::uintptr_t{'\r'}, std::uintptr_t{0x1B}, std::uintptr_t{'x'}})
+    editor->EditWindowProc(msg::kChar, ch, 0);
+  ASSERT_EQ(view.editMessages.size(), 1u);
+  EXPECT_EQ(view.editMessages[0].wParam, std::uintptr_t{'x'});
+
+  // A dialog must leave Enter and Escape to both windows, and Tab to itself.
+  for (std::uintptr_t key : {std::uintptr_t{msg::kVkReturn}, std::uintptr_t{msg::kVkEscape},
+                             std::uintptr_t{0x09}, std::uintptr_t{msg::kVkLeft}}) {
+    const bool wanted = key == msg::kVkReturn || key == msg::kVkEscape;
+    EXPECT_EQ((Send(msg::kGetDlgCode, key, 0) & msg::kDlgcWantMessage) != 0, wanted) << key;
+    EXPECT_EQ((editor->EditWindowProc(msg::kGetDlgCode, key, 0) & msg::kDlgcWantMessage) != 0,
+              wanted)
+        << key;
+  }
+}
+
 TEST(GridWindowBoundary, FailedControlAccessEndsTheMessageWithoutAnException) {
   GridControl control;
   FakeEditorView view{control};

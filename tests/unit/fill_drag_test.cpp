@@ -182,6 +182,7 @@ TEST_F(FillDrag, TheControlNeitherPaintsNorSeesTheMouseDuringTheDrag) {
   LeftPress(Handle());
   EXPECT_TRUE(view.captured);
   EXPECT_EQ(view.cursor, CursorKind::Cross);
+  EXPECT_EQ(view.frozenCalls, std::vector<bool>{true});
 
   const std::size_t paintsBefore = ControlSaw(msg::kPaint);
   Paint();
@@ -195,8 +196,34 @@ TEST_F(FillDrag, TheControlNeitherPaintsNorSeesTheMouseDuringTheDrag) {
   EXPECT_EQ(editor->dragRange().bottom, 3);
 
   LeftRelease(CellCentre(3, 1));
+  EXPECT_EQ(view.frozenCalls, (std::vector<bool>{true, false}));
   Paint();
   EXPECT_EQ(ControlSaw(msg::kPaint), paintsBefore + 1);
+}
+
+TEST_F(FillDrag, LosingTheCaptureEndsTheDragWithoutFilling) {
+  FillColumn(1, 1, {u"1", u"2"});
+  SelectBlock(1, 1, 2, 1);
+  const auto before = Snapshot();
+  LeftPress(Handle());
+  DragTo(5, 1);
+  Send(msg::kCaptureChanged);  // still captured: our own SetCapture, nothing lost
+  ASSERT_TRUE(editor->fillDragging());
+
+  view.captured = false;  // another window took it
+  Send(msg::kCaptureChanged);
+
+  EXPECT_FALSE(editor->fillDragging());
+  EXPECT_FALSE(editor->buttonDown());
+  EXPECT_EQ(Snapshot(), before);
+  EXPECT_EQ(editor->history().StepCount(), 0u);
+  EXPECT_EQ(view.frozenCalls, (std::vector<bool>{true, false}));
+  const auto frames = XorFrames();
+  ASSERT_EQ(frames.size(), 4u);
+  EXPECT_EQ(frames[3].points, frames[2].points) << "the last frame is erased";
+  view.polylines.clear();
+  Paint();
+  EXPECT_EQ(view.polylines.size(), 2u) << "painting and the selection frame are back";
 }
 
 TEST_F(FillDrag, HoveringOverTheHandleShowsTheCrossWithoutTheControl) {
@@ -207,6 +234,21 @@ TEST_F(FillDrag, HoveringOverTheHandleShowsTheCrossWithoutTheControl) {
 
   MoveWith(0, CellCentre(5, 2));
   EXPECT_EQ(ControlSaw(msg::kMouseMove), 1u);
+
+  // The system asks for the cursor before each move: over the handle it stays
+  // the cross, elsewhere the control chooses.
+  const auto screen = [&](PixelPoint p) {
+    return PixelPoint{p.x + view.screenOrigin.x, p.y + view.screenOrigin.y};
+  };
+  view.cursor = CursorKind::Arrow;
+  view.cursorScreen = screen(Handle());
+  EXPECT_EQ(Send(msg::kSetCursor, 0, msg::kHtClient), 1);
+  EXPECT_EQ(view.cursor, CursorKind::Cross);
+  view.cursor = CursorKind::Arrow;
+  view.cursorScreen = screen(CellCentre(5, 2));
+  Send(msg::kSetCursor, 0, msg::kHtClient);
+  EXPECT_EQ(view.cursor, CursorKind::Arrow);
+  EXPECT_EQ(ControlSaw(msg::kSetCursor), 1u);
 }
 
 TEST_F(FillDrag, UndoTakesTheFilledCellsBack) {
