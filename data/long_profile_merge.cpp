@@ -90,8 +90,13 @@ ScannedRow ScanRow(const std::u16string& path) {
   return row;
 }
 
+// Each scan holds a window of its file in memory (and a page-cache folio on
+// either side of it): a few at once keep the memory of a merge small whatever
+// the number of cores, and scans beyond that only share the memory bus.
+constexpr std::size_t kMostScansAtOnce = 4;
+
 // The rows' files are independent: they are scanned on as many threads as there
-// are cores, each thread taking the next row still to do.
+// are cores, up to kMostScansAtOnce, each thread taking the next row still to do.
 std::vector<ScannedRow> ScanRows(const std::vector<InputFileRow>& rows) {
   std::vector<ScannedRow> scanned(rows.size());
   std::atomic<std::size_t> next{0};
@@ -112,7 +117,8 @@ std::vector<ScannedRow> ScanRows(const std::vector<InputFileRow>& rows) {
   const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
   std::vector<std::thread> helpers;
   try {
-    while (helpers.size() + 1 < std::min(cores, files)) helpers.emplace_back(work);
+    while (helpers.size() + 1 < std::min({cores, files, kMostScansAtOnce}))
+      helpers.emplace_back(work);
   } catch (const std::system_error&) {
     // Fewer threads only make the scan slower.
   }
