@@ -13,7 +13,6 @@
 #include "data/long_profile_merge.h"
 #include "platform/code_page.h"
 #include "platform/file_access.h"
-#include "platform/guarded_read.h"
 #include "platform/utf8.h"
 
 namespace dorvane::cli {
@@ -84,17 +83,11 @@ bool CheckFile(const std::u16string& path, FileAccess& files) {
   DataBlock block;
   std::int32_t count = 0;
   bool bareLineFeed = false;
-  SystemError error;
-  const bool read = ReadGuarded(
-      [&] {
-        count = LocateDataBlock(content.data(), content.size(), block);
-        bareLineFeed = count <= 1 && HasBareLineFeed(content);
-      },
-      error);
-  if (!read) {
-    files.ReportSystemError(error);
-    return notRead();
-  }
+  const bool read = files.ReadContent([&] {
+    count = LocateDataBlock(content.data(), content.size(), block);
+    bareLineFeed = count <= 1 && HasBareLineFeed(content);
+  });
+  if (!read) return notRead();
   PrintLine(ConsoleStream::Output, CheckLine(path, count, block));
   if (bareLineFeed) {
     PrintLine(ConsoleStream::Error, Utf16ToUtf8(path) +
