@@ -405,6 +405,7 @@ app::DialogControlState MainDialog::ReadControls() const {
 }
 
 void MainDialog::RunJob() {
+  if (gridHosted_) grid_.CommitPendingEdit();
   const MergeJob job = app::BuildMergeJob(ReadControls());
   const app::NoTopography noTopography;
   const TopographyTable* table = gridHosted_ ? grid_.table() : nullptr;

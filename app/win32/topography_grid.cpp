@@ -1,29 +1,57 @@
 #include "app/win32/topography_grid.h"
 
+#include <optional>
+
+#include "grid/grid_topography_table.h"
+#include "grid/topography_grid.h"
+#include "grid/win32/grid_host.h"
+
 namespace dorvane::win32 {
 
-struct TopographyGrid::Hosted {};
+struct TopographyGrid::Hosted {
+  explicit Hosted(Win32MessageBoxes& messages) : host(messages) {}
+  GridHost host;
+  std::optional<GridTopographyTable> table;  // only once the grid is up
+};
 
 TopographyGrid::TopographyGrid(Win32MessageBoxes& messages) : messages_(messages) {}
 
 TopographyGrid::~TopographyGrid() = default;
 
-bool TopographyGrid::Create(HINSTANCE, HWND) {
-  return false;
+bool TopographyGrid::Create(HINSTANCE instance, HWND frame) {
+  hosted_ = std::make_unique<Hosted>(messages_);
+  // A failed host keeps its object, which frees whatever windows it made.
+  if (hosted_->host.Create(instance, frame) != 1) return false;
+  SetUpTopographyGrid(hosted_->host.editor());
+  hosted_->table.emplace(hosted_->host.editor());
+  return true;
 }
 
-void TopographyGrid::FitTo(HWND) {}
+void TopographyGrid::FitTo(HWND frame) {
+  if (!hosted_ || !hosted_->table) return;
+  RECT client{};
+  ::GetClientRect(frame, &client);
+  const HWND host = hosted_->host.hostWindow();
+  ::MoveWindow(host, 0, 0, client.right, client.bottom, TRUE);
+  ::ShowWindow(host, SW_SHOW);
+}
 
 const TopographyTable* TopographyGrid::table() const {
-  return nullptr;
+  return hosted_ && hosted_->table ? &*hosted_->table : nullptr;
 }
 
 GridEditor* TopographyGrid::editor() const {
-  return nullptr;
+  return hosted_ && hosted_->table ? &hosted_->host.editor() : nullptr;
+}
+
+void TopographyGrid::CommitPendingEdit() {
+  GridEditor* const grid = editor();
+  if (grid == nullptr || grid->editState() == 0 || grid->grid() == nullptr) return;
+  grid->CommitCellEdit(grid->grid()->Row(), grid->grid()->Col());
 }
 
 HWND TopographyGrid::gridWindow() const {
-  return nullptr;
+  return hosted_ ? hosted_->host.gridWindow() : nullptr;
 }
 
 void TopographyGrid::Destroy() {

@@ -28,6 +28,9 @@ class TopographyGrid {
   const TopographyTable* table() const;
   GridEditor* editor() const;
   HWND gridWindow() const;
+  // Puts text still open in the cell editor into its cell: what the user sees in
+  // the grid is what a job reads.
+  void CommitPendingEdit();
   // Destroys the editor and the grid's windows.
   void Destroy();
 

@@ -91,6 +91,13 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               SetItemText(dialog, 2218, L"40");
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-script3d.bmp"));
+
+              DriveNextDialog(L"关于 Dorvane", [&](HWND about) {
+                PumpMessages(300);
+                EXPECT_TRUE(SaveWindowImage(about, out / L"dialog-about.bmp"));
+                PressKey(::GetFocus(), VK_ESCAPE);
+              });
+              Click(dialog, IDC_HELP_ABOUT);
               Click(dialog, IDC_EXIT);
             });
   EXPECT_TRUE(messages.shown.empty());

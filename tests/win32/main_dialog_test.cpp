@@ -103,6 +103,22 @@ TEST_F(MainDialogTest, TheCloseBoxEndsWithZeroAndEscDoesNotClose) {
 
 TEST_F(MainDialogTest, ScriptModesShowTheirRowControlsAndClearTheTopographyBox) {
   Run([](HWND dialog) {
+    Click(dialog, IDC_TOPOGRAPHY);
+    EXPECT_TRUE(IsShown(dialog, IDC_GRID_FRAME));
+    const HWND grid = GridWindowOf(dialog);
+    ASSERT_NE(grid, nullptr);
+    EXPECT_TRUE(::IsWindowVisible(grid));
+    RECT frame{};
+    ::GetClientRect(::GetDlgItem(dialog, IDC_GRID_FRAME), &frame);
+    RECT gridRect{};
+    ::GetWindowRect(grid, &gridRect);
+    // The grid fills its frame, give or take the borders.
+    EXPECT_NEAR(gridRect.right - gridRect.left, frame.right, 4);
+    EXPECT_NEAR(gridRect.bottom - gridRect.top, frame.bottom, 4);
+    Click(dialog, IDC_TOPOGRAPHY);
+    EXPECT_FALSE(IsShown(dialog, IDC_GRID_FRAME));
+    Click(dialog, IDC_TOPOGRAPHY);
+
     Click(dialog, IDC_MODE_SCRIPT2D);
     const std::vector<int> script2dShown = {
         IDC_ROW_BROWSE,     IDC_ROW_PATH,       IDC_ROW_LOCATION_LABEL, IDC_ROW_X,
@@ -322,6 +338,51 @@ TEST_F(MainDialogTest, AMergeWithoutTopographyWritesTheJoinedFile) {
     EXPECT_EQ(testing::ReadFileBytes(output),
               "Line\r\n1.0\r\n1\r\n4\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n3 1 12\r\n4 1 13\r\n"
               "0\r\n0\r\n0\r\n0");
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, AMergeWithTopographyTypedIntoTheGrid) {
+  const auto a = DataFile(L"a.dat", kTwoDataLines);
+  const std::wstring output = (folder_ / L"merged.dat").wstring();
+  Run([&](HWND dialog) {
+    Browse(dialog, IDC_ROW_BROWSE, a);
+    saveAnswers_.push_back(output);
+    Click(dialog, IDC_OUTPUT_BROWSE);
+    Click(dialog, IDC_TOPOGRAPHY);
+    Click(dialog, IDC_RUN_JOB);  // the first electrode's elevation is missing
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    EXPECT_EQ(messages_.shown[0].text, u"首电极地形数据无效");
+    EXPECT_EQ(testing::ReadFileBytes(output), "<missing>");
+
+    TypeIntoGrid(dialog, {L"0"});
+    // A value still open in the cell editor counts when "合并/创建" is pressed.
+    PressGridKey(dialog, VK_RETURN);
+    for (const wchar_t c : std::wstring(L"5")) ::SendMessageW(::GetFocus(), WM_CHAR, c, 1);
+    Click(dialog, IDC_RUN_JOB);
+    EXPECT_EQ(messages_.shown.size(), 2u);  // the elevation is still missing
+    for (const UINT key : {VK_RIGHT, VK_UP, VK_UP}) PressGridKey(dialog, key);
+    TypeIntoGrid(dialog, {L"100"});
+    // Enter reaches the grid through the dialog's keyboard handling too: it opens
+    // and closes the cell editor and never presses "合并/创建".
+    const HWND grid = GridWindowOf(dialog);
+    ::SetFocus(grid);
+    PressKey(grid, VK_RETURN);
+    const HWND edit = ::GetFocus();
+    ASSERT_EQ(::GetParent(edit), grid);
+    for (const wchar_t c : std::wstring(L"101.5")) ::SendMessageW(edit, WM_CHAR, c, 1);
+    PressKey(edit, VK_RETURN);
+    EXPECT_EQ(messages_.shown.size(), 2u);
+    const GridEditor* editor = TopographyEditorOf(dialog);
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->GetCellText(2, 1), u"5");
+    EXPECT_EQ(editor->GetCellText(2, 2), u"101.5");
+    Click(dialog, IDC_RUN_JOB);
+    ASSERT_EQ(messages_.shown.size(), 3u);
+    EXPECT_EQ(messages_.shown[2].caption, u"文件合并成功");
+    EXPECT_EQ(testing::ReadFileBytes(output),
+              "Line\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n"
+              "2\r\n2\r\n0.000  100.000\r\n5.000  101.500\r\n1\r\n0\r\n0\r\n0\r\n0");
     Click(dialog, IDC_EXIT);
   });
 }
