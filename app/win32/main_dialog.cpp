@@ -57,12 +57,13 @@ app::PixelRect WorkAreaOf(HWND window) {
 
 class MainDialog {
  public:
-  MainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files)
+  MainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files,
+             GridControlWindowFactory createGridWindow)
       : instance_(instance),
         messages_(messages),
         files_(files),
         codePage_(MakeCodePage({})),
-        grid_(messages) {}
+        grid_(messages, createGridWindow) {}
 
   INT_PTR Run() {
     return ::DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_MAIN), nullptr, DialogProc,
@@ -289,6 +290,8 @@ void MainDialog::OnClose(WPARAM wParam) {
 
 void MainDialog::ApplyModeVisibility() {
   if (!rows_) return;
+  // Without a grid the box stays cleared, however it was reached.
+  if (!gridHosted_) ::CheckDlgButton(dialog_, IDC_TOPOGRAPHY, BST_UNCHECKED);
   ::ShowWindow(Item(IDC_GRID_FRAME), IsChecked(IDC_TOPOGRAPHY) ? SW_SHOW : SW_HIDE);
   if (const auto mode = app::ModeFromRadios(IsChecked(IDC_MODE_MERGE), IsChecked(IDC_MODE_SCRIPT2D),
                                             IsChecked(IDC_MODE_SCRIPT3D)))
@@ -457,7 +460,12 @@ GridEditor* TopographyEditorOf(HWND dialog) {
 }
 
 INT_PTR RunMainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files) {
-  MainDialog dialog(instance, messages, files);
+  return RunMainDialog(instance, messages, files, nullptr);
+}
+
+INT_PTR RunMainDialog(HINSTANCE instance, Win32MessageBoxes& messages, FileAccess& files,
+                      GridControlWindowFactory createGridWindow) {
+  MainDialog dialog(instance, messages, files, createGridWindow);
   return dialog.Run();
 }
 

@@ -5,21 +5,26 @@
 #include "grid/grid_topography_table.h"
 #include "grid/topography_grid.h"
 #include "grid/win32/grid_host.h"
+#include "gridcontrol/win32/grid_control_window.h"
 
 namespace dorvane::win32 {
 
 struct TopographyGrid::Hosted {
-  explicit Hosted(Win32MessageBoxes& messages) : host(messages) {}
+  Hosted(Win32MessageBoxes& messages, GridControlWindowFactory createControlWindow)
+      : host(messages,
+             createControlWindow != nullptr ? createControlWindow : CreateGridControlWindow) {}
   GridHost host;
   std::optional<GridTopographyTable> table;  // only once the grid is up
 };
 
-TopographyGrid::TopographyGrid(Win32MessageBoxes& messages) : messages_(messages) {}
+TopographyGrid::TopographyGrid(Win32MessageBoxes& messages,
+                               GridControlWindowFactory createControlWindow)
+    : messages_(messages), createControlWindow_(createControlWindow) {}
 
 TopographyGrid::~TopographyGrid() = default;
 
 bool TopographyGrid::Create(HINSTANCE instance, HWND frame) {
-  hosted_ = std::make_unique<Hosted>(messages_);
+  hosted_ = std::make_unique<Hosted>(messages_, createControlWindow_);
   // A failed host keeps its object, which frees whatever windows it made.
   if (hosted_->host.Create(instance, frame) != 1) return false;
   SetUpTopographyGrid(hosted_->host.editor());

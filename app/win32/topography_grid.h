@@ -6,6 +6,7 @@
 
 #include "data/topography_table.h"
 #include "grid/grid_editor.h"
+#include "grid/win32/grid_host.h"
 #include "platform/win32/message_boxes_win32.h"
 
 namespace dorvane::win32 {
@@ -14,7 +15,8 @@ namespace dorvane::win32 {
 // topography when the grid cannot be hosted, and then never reaches the editor.
 class TopographyGrid {
  public:
-  explicit TopographyGrid(Win32MessageBoxes& messages);
+  // `createControlWindow`: null for the grid control's own window class.
+  TopographyGrid(Win32MessageBoxes& messages, GridControlWindowFactory createControlWindow);
   ~TopographyGrid();
   TopographyGrid(const TopographyGrid&) = delete;
   TopographyGrid& operator=(const TopographyGrid&) = delete;
@@ -37,6 +39,7 @@ class TopographyGrid {
  private:
   struct Hosted;
   Win32MessageBoxes& messages_;
+  GridControlWindowFactory createControlWindow_;
   std::unique_ptr<Hosted> hosted_;
 };
 

@@ -52,8 +52,9 @@ class MainDialogTest : public ::testing::Test {
     return path;
   }
 
-  static FileAccess::FileDialog Answer(std::deque<std::wstring>& answers) {
-    return [&answers](OPENFILENAMEW& request) {
+  FileAccess::FileDialog Answer(std::deque<std::wstring>& answers) {
+    return [this, &answers](OPENFILENAMEW& request) {
+      dialogOwner_ = request.hwndOwner;
       if (answers.empty()) return false;
       const std::wstring chosen = answers.front();
       answers.pop_front();
@@ -67,6 +68,7 @@ class MainDialogTest : public ::testing::Test {
   FileAccess files_;
   std::deque<std::wstring> openAnswers_;
   std::deque<std::wstring> saveAnswers_;
+  HWND dialogOwner_ = nullptr;
   ScratchFolder folder_;
 };
 
@@ -244,8 +246,10 @@ TEST_F(MainDialogTest, ARefusedFileIsReportedAndTheRowKeepsItsPath) {
   const auto good = DataFile(L"good.dat", kTwoDataLines);
   const auto bad = DataFile(L"bad.dat", kOneDataLine);
   Run([&](HWND dialog) {
+    EXPECT_EQ(messages_.OwnerOf(MessageOwner::MainDialog), dialog);
     Browse(dialog, IDC_ROW_BROWSE, good);
     EXPECT_EQ(ItemText(dialog, IDC_ROW_PATH), good.wstring());
+    EXPECT_EQ(dialogOwner_, dialog);  // of the open dialog
     EXPECT_TRUE(messages_.shown.empty());
     Browse(dialog, IDC_ROW_BROWSE, bad);
     EXPECT_EQ(ItemText(dialog, IDC_ROW_PATH), good.wstring());
@@ -385,6 +389,37 @@ TEST_F(MainDialogTest, AMergeWithTopographyTypedIntoTheGrid) {
               "2\r\n2\r\n0.000  100.000\r\n5.000  101.500\r\n1\r\n0\r\n0\r\n0\r\n0");
     Click(dialog, IDC_EXIT);
   });
+}
+
+HWND NoGridWindow(GridControl&, HINSTANCE, HWND, int, int, int, int) {
+  return nullptr;
+}
+
+TEST_F(MainDialogTest, WithoutAGridTheJobsRunWithoutTopography) {
+  const auto a = DataFile(L"a.dat", kTwoDataLines);
+  const std::wstring output = (folder_ / L"merged.dat").wstring();
+  const INT_PTR result = RunDriven(
+      [&] { return RunMainDialog(::GetModuleHandleW(nullptr), messages_, files_, NoGridWindow); },
+      L"Dorvane1.1",
+      [&](HWND dialog) {
+        ASSERT_EQ(messages_.shown.size(), 1u);  // the hosting failure, once
+        EXPECT_EQ(messages_.shown[0].caption, u"错误提示");
+        EXPECT_EQ(TopographyEditorOf(dialog), nullptr);
+        Click(dialog, IDC_TOPOGRAPHY);
+        EXPECT_FALSE(IsChecked(dialog, IDC_TOPOGRAPHY));
+        EXPECT_FALSE(IsShown(dialog, IDC_GRID_FRAME));
+        Browse(dialog, IDC_ROW_BROWSE, a);
+        saveAnswers_.push_back(output);
+        Click(dialog, IDC_OUTPUT_BROWSE);
+        Click(dialog, IDC_ADD_FILE);  // moves the frame of the missing grid
+        Click(dialog, IDC_RUN_JOB);
+        ASSERT_EQ(messages_.shown.size(), 2u);
+        EXPECT_EQ(messages_.shown[1].caption, u"文件合并成功");
+        EXPECT_EQ(testing::ReadFileBytes(output),
+                  "Line\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n0\r\n0\r\n0\r\n0");
+        Click(dialog, IDC_EXIT);
+      });
+  EXPECT_EQ(result, IDC_EXIT);
 }
 
 TEST_F(MainDialogTest, DroppedFilesFillTheEmptyRowsInNameOrder) {
