@@ -113,6 +113,9 @@ int CreateGridControl(GridHost& grid, HINSTANCE instance, HWND parent) {
   }
   grid.grid_ = reinterpret_cast<HWND>(grid.control_.hWnd());
   if (grid.grid_ == nullptr) return 0;
+  // The dialog's font, which its frame was given, is the grid's too.
+  if (const auto font = ::SendMessageW(parent, WM_GETFONT, 0, 0); font != 0)
+    ::SendMessageW(grid.grid_, WM_SETFONT, static_cast<WPARAM>(font), FALSE);
 
   grid.edit_ =
       ::CreateWindowExW(0, L"EDIT", nullptr, WS_CHILD | WS_BORDER | ES_WANTRETURN | ES_AUTOHSCROLL,
