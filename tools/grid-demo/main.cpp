@@ -1,11 +1,11 @@
 // The topography grid alone, hosted in a resizable frame as the main dialog
 // hosts it, to try it and take its pictures. Not shipped.
 //
-//   grid_demo.exe [--fill] [--edit] [--menu]
+//   grid_demo.exe [--fill] [--edit] [--menu] [--drag]
 //
 // --fill puts a small survey into the table and selects a block; --edit then
 // opens the in-place EDIT on a cell; --menu opens the popup menu over the
-// selection.
+// selection; --drag holds the selection's fill handle dragged four rows down.
 
 #include <windows.h>
 
@@ -34,6 +34,7 @@ struct Scene {
   bool fill = false;
   bool edit = false;
   bool menu = false;
+  bool drag = false;
 };
 
 struct Demo {
@@ -86,6 +87,14 @@ void ShowScene(Demo& demo) {
     ::SendMessageW(grid, WM_LBUTTONUP, 0, at);
     ::SetWindowTextW(demo.grid->editWindow(), L"高程 105.25");
     ::SendMessageW(demo.grid->editWindow(), EM_SETSEL, 0, -1);
+  }
+  if (demo.scene.drag) {
+    ::UpdateWindow(grid);  // the paint places the fill handle
+    const dorvane::PixelRect handle = demo.grid->editor().fillHandleRect();
+    const POINT target = CellCentre(*demo.grid, 11, 2);
+    ::SendMessageW(grid, WM_LBUTTONDOWN, MK_LBUTTON,
+                   MAKELPARAM((handle.left + handle.right) / 2, (handle.top + handle.bottom) / 2));
+    ::SendMessageW(grid, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(target.x, target.y));
   }
   if (demo.scene.menu) {
     POINT cell = CellCentre(*demo.grid, 5, 1);
@@ -153,7 +162,8 @@ Scene SceneFromCommandLine() {
   Scene scene;
   scene.edit = has(L"--edit");
   scene.menu = has(L"--menu");
-  scene.fill = has(L"--fill") || scene.edit || scene.menu;
+  scene.drag = has(L"--drag");
+  scene.fill = has(L"--fill") || scene.edit || scene.menu || scene.drag;
   return scene;
 }
 
