@@ -10,6 +10,17 @@ namespace dorvane::win32 {
 
 namespace {
 
+// The window property that leads from the grid window and its EDIT to their view.
+constexpr wchar_t kViewProperty[] = L"DorvaneGridEditorView";
+// The window's own procedure, for messages that arrive when the view is gone.
+constexpr wchar_t kOwnProcedureProperty[] = L"DorvaneGridOwnProcedure";
+
+LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto own = reinterpret_cast<WNDPROC>(::GetPropW(window, kOwnProcedureProperty));
+  if (message == WM_NCDESTROY) ::RemovePropW(window, kOwnProcedureProperty);
+  return own != nullptr ? ::CallWindowProcW(own, window, message, wParam, lParam)
+                        : ::DefWindowProcW(window, message, wParam, lParam);
+}
 constexpr COLORREF kFrameColour = RGB(0, 0, 0);
 // Red and green full, blue none; XOR-drawn twice it leaves the window as it was.
 constexpr COLORREF kDragFrameColour = 0x0000FFFF;
@@ -57,11 +68,14 @@ Win32EditorView::Win32EditorView(GridControl& control, HWND gridWindow, HWND edi
 
 Win32EditorView::~Win32EditorView() {
   if (frozen_ > 0) ::LockWindowUpdate(nullptr);
-  const auto restore = [this](HWND window, WNDPROC ours, WNDPROC previous) {
+  const auto restore = [](HWND window, WNDPROC ours, WNDPROC previous) {
     if (window == nullptr || previous == nullptr || !::IsWindow(window)) return;
+    ::RemovePropW(window, kViewProperty);
+    // A procedure put in front of ours later keeps calling ours, which then
+    // passes everything straight on.
     if (::GetWindowLongPtrW(window, GWLP_WNDPROC) != reinterpret_cast<LONG_PTR>(ours)) return;
     ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    ::RemovePropW(window, kOwnProcedureProperty);
   };
   restore(grid_, GridWindowProc, prevGridProc_);
   restore(edit_, EditWindowProc, prevEditProc_);
@@ -70,23 +84,26 @@ Win32EditorView::~Win32EditorView() {
 void Win32EditorView::Subclass(GridEditor& editor) {
   editor_ = &editor;
   // The view goes in first: the new procedure finds it with its first message.
-  // GWLP_USERDATA holds a whole pointer on 64 bits, the identifier slot would not.
+  // A property holds a whole pointer on 64 bits, the identifier slot would not,
+  // and it still leads here when someone subclasses the window after us.
   const auto install = [this](HWND window, WNDPROC procedure) {
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    return reinterpret_cast<WNDPROC>(
+    ::SetPropW(window, kViewProperty, this);
+    const auto own = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure)));
+    ::SetPropW(window, kOwnProcedureProperty, reinterpret_cast<HANDLE>(own));
+    return own;
   };
   if (edit_ != nullptr) prevEditProc_ = install(edit_, EditWindowProc);
   if (grid_ != nullptr) prevGridProc_ = install(grid_, GridWindowProc);
 }
 
 Win32EditorView* Win32EditorView::OfWindow(HWND window) {
-  const auto procedure = reinterpret_cast<WNDPROC>(::GetWindowLongPtrW(window, GWLP_WNDPROC));
-  if (procedure != GridWindowProc && procedure != EditWindowProc) return nullptr;
-  return reinterpret_cast<Win32EditorView*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  return static_cast<Win32EditorView*>(::GetPropW(window, kViewProperty));
 }
 
 void Win32EditorView::Forget(HWND window) {
+  ::RemovePropW(window, kViewProperty);
+  ::RemovePropW(window, kOwnProcedureProperty);
   if (window == grid_) grid_ = nullptr;
   if (window == edit_) edit_ = nullptr;
 }
@@ -95,8 +112,7 @@ LRESULT CALLBACK Win32EditorView::GridWindowProc(HWND window, UINT message, WPAR
                                                  LPARAM lParam) {
   try {
     Win32EditorView* view = OfWindow(window);
-    if (view == nullptr || view->editor_ == nullptr)
-      return ::DefWindowProcW(window, message, wParam, lParam);
+    if (view == nullptr || view->editor_ == nullptr) return PassOn(window, message, wParam, lParam);
     const LRESULT result = view->editor_->GridWindowProc(message, wParam, lParam);
     if (message == WM_NCDESTROY) view->Forget(window);
     return result;
@@ -109,8 +125,7 @@ LRESULT CALLBACK Win32EditorView::EditWindowProc(HWND window, UINT message, WPAR
                                                  LPARAM lParam) {
   try {
     Win32EditorView* view = OfWindow(window);
-    if (view == nullptr || view->editor_ == nullptr)
-      return ::DefWindowProcW(window, message, wParam, lParam);
+    if (view == nullptr || view->editor_ == nullptr) return PassOn(window, message, wParam, lParam);
     const LRESULT result = view->editor_->EditWindowProc(message, wParam, lParam);
     if (message == WM_NCDESTROY) view->Forget(window);
     return result;

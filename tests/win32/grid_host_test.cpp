@@ -1,5 +1,6 @@
 #include "grid/win32/grid_host.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -189,6 +190,17 @@ TEST_F(GridHostTest, HostingBindsTheEditorToBothWindowsAndTheGridFillsItsHost) {
   }
   EXPECT_EQ(messages.OwnerOf(MessageOwner::Grid), gridWindow());
   EXPECT_EQ(grid().hWnd(), reinterpret_cast<std::uintptr_t>(gridWindow()));
+
+  // A tooltip that subclasses the grid goes in front of the editor's procedure.
+  const SUBCLASSPROC passOn = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                 DWORD_PTR) {
+    return ::DefSubclassProc(window, message, wParam, lParam);
+  };
+  ASSERT_TRUE(::SetWindowSubclass(gridWindow(), passOn, 1, 0));
+  Select(1, 1, 1, 1);
+  Send(WM_KEYDOWN, VK_DOWN);
+  EXPECT_EQ(grid().Row(), 2);
+  EXPECT_EQ(Win32EditorView::OfWindow(gridWindow())->editor(), &editor());
 
   for (const SIZE size : {SIZE{400, 300}, SIZE{250, 420}}) {
     ShowHost(size.cx, size.cy);
