@@ -6,7 +6,6 @@
 #include <stdexcept>
 
 #include "app/dialog_job.h"
-#include "app/mode_visibility.h"
 #include "app/row_table.h"
 #include "support/scripted_message_boxes.h"
 
@@ -57,24 +56,6 @@ TEST(RowTable, ThirtyRowsAtMostEvenOnAHugeScreen) {
   while (rows.AddRow(room) != nullptr) {
   }
   EXPECT_EQ(rows.rowCount(), RowTable::kCapacity);
-}
-
-TEST(RowTable, ClonedRowsAreNumberedFrom2201AndReuseIdsAfterADelete) {
-  const ScreenRoom room{10000, 10000, 261};
-  RowTable rows(FirstRow());
-  EXPECT_EQ(rows.firstRow().controlIds.front(), 2009);
-  EXPECT_EQ(rows.firstRow().controlIds.back(), 2021);
-  EXPECT_FALSE(rows.RemoveLastRow());
-
-  const RowControls second = *rows.AddRow(room);
-  EXPECT_EQ(second.controlIds.front(), 2201);
-  EXPECT_EQ(second.controlIds.back(), 2213);
-  EXPECT_EQ(rows.AddRow(room)->controlIds.front(), 2214);
-  ASSERT_TRUE(rows.RemoveLastRow());
-  EXPECT_EQ(rows.AddRow(room)->controlIds.front(), 2214);
-  ASSERT_TRUE(rows.RemoveLastRow());
-  ASSERT_TRUE(rows.RemoveLastRow());
-  EXPECT_EQ(rows.AddRow(room)->controlIds, second.controlIds);
 }
 
 TEST(RowTable, LocatesCommandIdsOfExistingRowsOnly) {
@@ -165,28 +146,6 @@ TEST(RowTable, AGrownWindowMovesBackOntoTheWorkArea) {
   }
 }
 
-TEST(ModeVisibility, EachModeShowsItsPositions) {
-  using Shown = std::array<bool, kRowPositions>;
-  //                       0     1     2      3      4      5      6      7      8      9      10 11
-  //                       12
-  const Shown merge{true,  true,  false, false, false, false, false,
-                    false, false, false, false, false, false};
-  const Shown script2d{true,  true,  true, true,  false, true, true,
-                       false, false, true, false, true,  false};
-  const Shown script3d{true, true, true, true, true, true, true,
-                       true, true, true, true, true, true};
-  EXPECT_EQ(VisibilityOf(MergeMode::LongProfileMerge).rowPositionShown, merge);
-  EXPECT_EQ(VisibilityOf(MergeMode::ConcatenationScript).rowPositionShown, script2d);
-  EXPECT_EQ(VisibilityOf(MergeMode::CollateScript).rowPositionShown, script3d);
-  EXPECT_TRUE(VisibilityOf(MergeMode::LongProfileMerge).topographyBoxShown);
-  EXPECT_FALSE(VisibilityOf(MergeMode::ConcatenationScript).topographyBoxShown);
-  EXPECT_FALSE(VisibilityOf(MergeMode::CollateScript).topographyBoxShown);
-
-  EXPECT_EQ(ModeFromRadios(false, false, true), MergeMode::CollateScript);
-  EXPECT_EQ(ModeFromRadios(false, true, false), MergeMode::ConcatenationScript);
-  EXPECT_EQ(ModeFromRadios(false, false, false), std::nullopt);
-}
-
 TEST(DialogJob, BuildsTheJobFromTheControlsInRowOrder) {
   DialogControlState state;
   state.mode = MergeMode::CollateScript;
@@ -253,19 +212,6 @@ TEST(DialogJob, AFailingMergeEndsInAnErrorMessageAndNoFile) {
     EXPECT_TRUE(files.Content().empty());  // the input is not left open
   }
   std::filesystem::remove_all(folder);
-}
-
-TEST(DialogJob, ChosenFilesAreCheckedByTheReaderAndLongPathsRefused) {
-  const std::string twoLines = "L\r\n1\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n0\r\n0";
-  const std::string oneLine = "L\r\n1\r\n1\r\n1\r\n0\r\n0\r\n1 1 10\r\n0\r\n0";
-  auto bytes = [](const std::string& text) {
-    return std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()),
-                                         text.size());
-  };
-  EXPECT_TRUE(IsInversionDataFile(bytes(twoLines)));
-  EXPECT_FALSE(IsInversionDataFile(bytes(oneLine)));
-  EXPECT_TRUE(FitsPathField(std::u16string(1023, u'a')));
-  EXPECT_FALSE(FitsPathField(std::u16string(1024, u'a')));
 }
 
 TEST(DialogJob, DroppedFilesComeInFileManagerOrder) {
