@@ -21,6 +21,7 @@ LRESULT PassOn(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return own != nullptr ? ::CallWindowProcW(own, window, message, wParam, lParam)
                         : ::DefWindowProcW(window, message, wParam, lParam);
 }
+
 constexpr COLORREF kFrameColour = RGB(0, 0, 0);
 // Red and green full, blue none; XOR-drawn twice it leaves the window as it was.
 constexpr COLORREF kDragFrameColour = 0x0000FFFF;
