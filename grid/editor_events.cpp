@@ -88,10 +88,6 @@ std::intptr_t GridEditor::EditWindowProc(std::uint32_t message, std::uintptr_t w
           view_->SendToGrid(message, wParam, lParam);
           return 0;
         }
-        if (wParam == msg::kVkEscape) {
-          CancelCellEdit();
-          return 0;
-        }
         break;
       case msg::kChar:
         // The characters of those two keys would only make a one-line EDIT beep.
@@ -110,7 +106,8 @@ std::intptr_t GridEditor::EditWindowProc(std::uint32_t message, std::uintptr_t w
 
 std::intptr_t GridEditor::OnGetDlgCode(std::intptr_t code, std::uintptr_t key) {
   // Inside a dialog, Enter would press the default button and Escape close the
-  // dialog with an edit open; both belong to the grid and its EDIT.
+  // dialog with an edit open; both belong to the grid and its EDIT. An edit has
+  // no cancel: Escape is the EDIT's own key and leaves it open.
   if (key == msg::kVkReturn || key == msg::kVkEscape) code |= msg::kDlgcWantMessage;
   return code;
 }
@@ -315,14 +312,6 @@ int GridEditor::StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam) {
 
 void GridEditor::CommitPendingEdit() {
   if (editState_ != 0 && view_ != nullptr) CommitCellEdit(Grid().Row(), Grid().Col());
-}
-
-void GridEditor::CancelCellEdit() {
-  if (editState_ == 0) return;
-  editState_ = 0;
-  view_->ShowEditBox(false);
-  view_->FocusGrid();
-  view_->InvalidateGrid();
 }
 
 void GridEditor::CommitCellEdit(std::int32_t row, std::int32_t col) {

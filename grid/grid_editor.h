@@ -76,8 +76,6 @@ class GridEditor {
   std::intptr_t EditWindowProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   int StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam);
   void CommitCellEdit(std::int32_t row, std::int32_t col);
-  // Escape in the EDIT: the cell keeps its text.
-  void CancelCellEdit();
 
   // Fill-handle drag.
   void BeginFillDrag();

@@ -26,15 +26,16 @@ class GridWindow final : public GridChangeListener {
     control_.SetWindow(reinterpret_cast<std::uintptr_t>(window));
     control_.SetChangeListener(this);
   }
-  ~GridWindow() {
-    if (control_.hWnd() != reinterpret_cast<std::uintptr_t>(window_)) return;
-    control_.SetChangeListener(nullptr);
-    control_.SetWindow(0);
-  }
+  ~GridWindow() { Detach(); }
   GridWindow(const GridWindow&) = delete;
   GridWindow& operator=(const GridWindow&) = delete;
 
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  // The window is gone (WM_NCDESTROY): let go of the control. A message that
+  // destroyed the window from inside our procedure is still unwinding through
+  // it, so the state may only be freed once no handler runs any more.
+  void Detach();
+  bool CanBeFreed() const { return detached_ && handling_ == 0; }
 
  private:
   void OnGridChanged(GridChanges pending) override;
@@ -71,7 +72,16 @@ class GridWindow final : public GridChangeListener {
   bool autoScrolling_ = false;
   bool syncingScrollBars_ = false;
   int handling_ = 0;  // depth of messages in our procedure
+  bool detached_ = false;
 };
+
+void GridWindow::Detach() {
+  if (detached_) return;
+  detached_ = true;
+  if (control_.hWnd() != reinterpret_cast<std::uintptr_t>(window_)) return;
+  control_.SetChangeListener(nullptr);
+  control_.SetWindow(0);
+}
 
 void GridWindow::OnGridChanged(GridChanges pending) {
   if (pending & kGridRepaint) ::InvalidateRect(window_, nullptr, FALSE);
@@ -80,7 +90,7 @@ void GridWindow::OnGridChanged(GridChanges pending) {
 }
 
 void GridWindow::CatchUp() {
-  if (!control_.Redraw()) return;
+  if (detached_ || !control_.Redraw()) return;
   if (control_.PendingChanges() & kGridScrollBars) SyncScrollBars();
   if (control_.TakeChanges(kGridRepaint)) ::InvalidateRect(window_, nullptr, FALSE);
 }
@@ -354,10 +364,13 @@ LRESULT CALLBACK GridControlWindowProc(HWND window, UINT message, WPARAM wParam,
     if (state == nullptr) return ::DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
       ::SetWindowLongPtrW(window, 0, 0);
-      std::unique_ptr<GridWindow> owned(state);
+      state->Detach();
+      if (state->CanBeFreed()) std::unique_ptr<GridWindow> owned(state);
       return ::DefWindowProcW(window, message, wParam, lParam);
     }
-    return state->Handle(message, wParam, lParam);
+    const LRESULT result = state->Handle(message, wParam, lParam);
+    if (state->CanBeFreed()) std::unique_ptr<GridWindow> owned(state);
+    return result;
   } catch (...) {
     return 0;
   }

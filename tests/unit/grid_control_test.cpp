@@ -752,8 +752,9 @@ TEST_F(GridControlTest, PaintPlanLaysCellsOutAsTheHitTestSeesThem) {
       ASSERT_EQ(first.col, cell.col);
       ASSERT_EQ(last.row, cell.row);
       ASSERT_EQ(last.col, cell.col);
-      if (i + 1 < plan.cells.size() && plan.cells[i + 1].row == cell.row)
+      if (i + 1 < plan.cells.size() && plan.cells[i + 1].row == cell.row) {
         ASSERT_EQ(plan.cells[i + 1].rect.left, cell.rect.right);
+      }
     }
   }
 }

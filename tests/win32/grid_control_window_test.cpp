@@ -107,8 +107,17 @@ TEST_F(GridControlWindowTest, IsBoundToItsControlAndLeavesTheSubclassersSlotsFre
   ::DestroyWindow(second);
   ::DeleteObject(dialogFont);
   EXPECT_EQ(grid.hWnd(), 0u);
+  const HWND parent = ::GetParent(window);
   ::DestroyWindow(window);
   window = nullptr;
+
+  // WM_CLOSE destroys the window from inside its own procedure: the window
+  // goes and lets go of its control.
+  const HWND closed = CreateGridControlWindow(grid, nullptr, parent, 0, 0, 50, 50);
+  ASSERT_NE(closed, nullptr);
+  ::SendMessageW(closed, WM_CLOSE, 0, 0);
+  EXPECT_FALSE(::IsWindow(closed));
+  EXPECT_EQ(grid.hWnd(), 0u);
 }
 
 TEST_F(GridControlWindowTest, ScrollingToTheBottomOf65536RowsMovesTopRowAndTheBar) {

@@ -281,16 +281,19 @@ TEST_F(GridHostTest, DoubleClickEditsADataCellAndEnterCommitsAndMovesDown) {
   EXPECT_FALSE(::IsWindowVisible(editWindow()));
   EXPECT_EQ(::GetFocus(), gridWindow());
 
-  // Enter on the grid opens the EDIT on the new current cell; Escape takes it
-  // back without touching the cell, and never reaches the dialog.
+  // Enter on the grid opens the EDIT on the new current cell; Escape stays with
+  // the EDIT, which keeps the edit open, and never reaches the dialog.
   MSG gridEnter{gridWindow(), WM_KEYDOWN, VK_RETURN, 0x1C0001, 0, {}};
   EXPECT_TRUE(::IsDialogMessageW(top(), &gridEnter));
   ASSERT_TRUE(::IsWindowVisible(editWindow()));
-  ::SetWindowTextW(editWindow(), L"dropped");
+  ::SetWindowTextW(editWindow(), L"kept");
   MSG escape{editWindow(), WM_KEYDOWN, VK_ESCAPE, 0x10001, 0, {}};
   EXPECT_TRUE(::IsDialogMessageW(top(), &escape));
-  EXPECT_FALSE(::IsWindowVisible(editWindow()));
+  EXPECT_TRUE(::IsWindowVisible(editWindow()));
+  EXPECT_TRUE(::IsWindow(top()));
   EXPECT_EQ(Cell(4, 1), u"");
+  EXPECT_TRUE(::IsDialogMessageW(top(), &enter));
+  EXPECT_EQ(Cell(4, 1), u"kept");
 
   editor().SetRowCount(5);
   for (const POINT point : {Centre(0, 1), Centre(2, 0), POINT{135, 200}}) {
