@@ -33,47 +33,54 @@ std::intptr_t GridEditor::GridWindowProc(std::uint32_t message, std::uintptr_t w
   // The window system calls this directly: no exception may leave it. A failed
   // control access (GridError) ends the handling of this one message.
   try {
-    switch (message) {
-      case msg::kPaint:
-        OnPaint(wParam, lParam);
-        return 0;
-      case msg::kKeyDown:
-        if (!IsEditorKey(wParam)) return view_->CallGridProc(message, wParam, lParam);
-        OnKey(static_cast<std::uint32_t>(wParam));
-        return 0;
-      case msg::kMouseMove:
-        OnMouseMove(wParam, lParam);
-        return 0;
-      case msg::kLButtonDown:
-        OnLeftDown(wParam, lParam);
-        return 0;
-      case msg::kLButtonUp:
-        OnLeftUp(wParam, lParam);
-        return 0;
-      case msg::kLButtonDblClk:
-        StartCellEdit(wParam, lParam);
-        return 0;
-      case msg::kMouseWheel:
-        OnWheel(wParam, lParam);
-        return 0;
-      case msg::kRButtonDown:
-        OnRightDown(wParam, lParam);
-        return 0;
-      case msg::kCommand:
-        return OnCommand(wParam, lParam);
-      case msg::kGetDlgCode:
-        return OnGetDlgCode(view_->CallGridProc(message, wParam, lParam), wParam);
-      case msg::kSetCursor:
-        if (OnSetCursor(lParam)) return 1;
-        return view_->CallGridProc(message, wParam, lParam);
-      case msg::kCaptureChanged:
-        if (fillDragging_ && !view_->HasMouseCapture()) CancelFillDrag();
-        return view_->CallGridProc(message, wParam, lParam);
-      default:
-        return view_->CallGridProc(message, wParam, lParam);
-    }
+    const std::intptr_t result = DispatchGridMessage(message, wParam, lParam);
+    CommitEditLeftBehind();
+    return result;
   } catch (const std::exception&) {
     return 0;
+  }
+}
+
+std::intptr_t GridEditor::DispatchGridMessage(std::uint32_t message, std::uintptr_t wParam,
+                                              std::intptr_t lParam) {
+  switch (message) {
+    case msg::kPaint:
+      OnPaint(wParam, lParam);
+      return 0;
+    case msg::kKeyDown:
+      if (!IsEditorKey(wParam)) return view_->CallGridProc(message, wParam, lParam);
+      OnKey(static_cast<std::uint32_t>(wParam));
+      return 0;
+    case msg::kMouseMove:
+      OnMouseMove(wParam, lParam);
+      return 0;
+    case msg::kLButtonDown:
+      OnLeftDown(wParam, lParam);
+      return 0;
+    case msg::kLButtonUp:
+      OnLeftUp(wParam, lParam);
+      return 0;
+    case msg::kLButtonDblClk:
+      StartCellEdit(wParam, lParam);
+      return 0;
+    case msg::kMouseWheel:
+      OnWheel(wParam, lParam);
+      return 0;
+    case msg::kRButtonDown:
+      OnRightDown(wParam, lParam);
+      return 0;
+    case msg::kCommand:
+      return OnCommand(wParam, lParam);
+    case msg::kGetDlgCode:
+      return OnGetDlgCode(view_->CallGridProc(message, wParam, lParam), wParam);
+    case msg::kSetCursor:
+      if (OnSetCursor(lParam)) return 1;
+      return view_->CallGridProc(message, wParam, lParam);
+    case msg::kCaptureChanged:
+      if (fillDragging_ && !view_->HasMouseCapture()) CancelFillDrag();
+      return view_->CallGridProc(message, wParam, lParam);
+    default:
+      return view_->CallGridProc(message, wParam, lParam);
   }
 }
 
@@ -132,6 +139,8 @@ void GridEditor::OnPaint(std::uintptr_t wParam, std::intptr_t lParam) {
 }
 
 void GridEditor::DrawSelectionFrame() {
+  // The EDIT follows the selection, but never onto a cell that is not its own.
+  CommitEditLeftBehind();
   RefreshSelection();
   const std::int32_t fixedBottom = FixedBottomPx();
   const std::int32_t fixedRight = FixedRightPx();
@@ -180,7 +189,7 @@ void GridEditor::OnKey(std::uint32_t key) {
       // A pending edit whose box is hidden (state 2) is committed too; starting
       // a new edit would throw its text away.
       if (editState_ != 0) {
-        CommitCellEdit(row, col);
+        CommitPendingEdit();
         view_->SendToGrid(msg::kKeyDown, msg::kVkDown, 0);
       } else {
         StartCellEdit(msg::kVkReturn, 0);
@@ -249,10 +258,9 @@ void GridEditor::OnLeftDown(std::uintptr_t wParam, std::intptr_t lParam) {
   view_->CallGridProc(msg::kLButtonDown, wParam, lParam);
   view_->InvalidateGrid();
   if (grid.Row() == oldRow && grid.Col() == oldCol) return;
-  // A pending edit whose box is hidden (state 2) still belongs to the old cell:
-  // left pending, it would reappear over the clicked cell and be committed there.
+  // Also when the box is hidden (state 2): the edit belongs to the old cell.
   if (editState_ != 0) {
-    CommitCellEdit(oldRow, oldCol);
+    CommitPendingEdit();
     grid.SetRedraw(true);
   }
 }
@@ -286,6 +294,9 @@ void GridEditor::OnWheel(std::uintptr_t wParam, std::intptr_t lParam) {
 
 int GridEditor::StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam) {
   FlexGrid& grid = Grid();
+  // A double-click need not follow a press that committed: an open edit would
+  // otherwise have its text replaced by the new cell's.
+  CommitPendingEdit();
   // lParam 0 is a start from the keyboard. The control must not see it as a
   // double-click at the corner cell, which would select the whole table.
   if (lParam != 0) {
@@ -304,22 +315,30 @@ int GridEditor::StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam) {
   view_->FocusEditBox();
   view_->SelectAllEditText();
   editState_ = 3;
-  const std::int32_t row = grid.Row();
-  const std::int32_t col = grid.Col();
-  RecordStep(row, row, col, col, StepKind::CellEdit);
+  editRow_ = grid.Row();
+  editCol_ = grid.Col();
+  RecordStep(editRow_, editRow_, editCol_, editCol_, StepKind::CellEdit);
   return 1;
 }
 
 void GridEditor::CommitPendingEdit() {
-  if (editState_ != 0 && view_ != nullptr) CommitCellEdit(Grid().Row(), Grid().Col());
+  if (editState_ != 0 && view_ != nullptr) CommitCellEdit(editRow_, editCol_);
+}
+
+void GridEditor::CommitEditLeftBehind() {
+  if (editState_ == 0 || grid_ == nullptr) return;
+  if (grid_->Row() != editRow_ || grid_->Col() != editCol_) CommitPendingEdit();
 }
 
 void GridEditor::CommitCellEdit(std::int32_t row, std::int32_t col) {
-  Grid().SetTextMatrix(row, col, view_->EditText(kMaxCellEditUnits));
+  std::u16string text = view_->EditText(kMaxCellEditUnits);
+  // The edit ends even if its cell is gone; kept open, it would follow the
+  // selection to another cell.
   editState_ = 0;
   view_->ShowEditBox(false);
   // The hidden EDIT would otherwise keep the keyboard and swallow the arrows.
   view_->FocusGrid();
+  Grid().SetTextMatrix(row, col, text);
 }
 
 }  // namespace dorvane

@@ -20,7 +20,7 @@ std::u16string ReadCellForFill(const FlexGrid& grid, std::int32_t row, std::int3
 
 void GridEditor::BeginFillDrag() {
   FlexGrid& grid = Grid();
-  if (editState_ != 0) CommitCellEdit(grid.Row(), grid.Col());
+  CommitPendingEdit();
   fillDragging_ = true;
   view_->SetCursor(CursorKind::Cross);
   // Nothing but the XOR frame may draw on the window until the drag ends.

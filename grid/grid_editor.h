@@ -76,6 +76,9 @@ class GridEditor {
   std::intptr_t EditWindowProc(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
   int StartCellEdit(std::uintptr_t wParam, std::intptr_t lParam);
   void CommitCellEdit(std::int32_t row, std::int32_t col);
+  // An edit still open (shown or hidden) goes into the cell where it started,
+  // the one its history step covers, wherever the current cell is now.
+  void CommitPendingEdit();
 
   // Fill-handle drag.
   void BeginFillDrag();
@@ -135,15 +138,17 @@ class GridEditor {
 
  private:
   FlexGrid& Grid() const;  // throws GridError(kGridErrorPointer) without a control
-  // An edit still open (shown or hidden) goes into the current cell, its own:
-  // a command that moves rows would otherwise take the text to another row.
-  void CommitPendingEdit();
+  // A pending edit is never carried to another cell: once the current cell has
+  // left the edited one, by whatever path, the edit is committed into its own.
+  void CommitEditLeftBehind();
   std::int32_t FixedBottomPx() const;
   std::int32_t FixedRightPx() const;
   // InsertRows that tells a declined question (none) from an insert of 0 rows.
   std::optional<std::int32_t> TryInsertRows(bool recordUndo);
 
   // Message handlers of GridWindowProc.
+  std::intptr_t DispatchGridMessage(std::uint32_t message, std::uintptr_t wParam,
+                                    std::intptr_t lParam);
   void OnPaint(std::uintptr_t wParam, std::intptr_t lParam);
   void DrawSelectionFrame();
   void OnKey(std::uint32_t key);
@@ -174,7 +179,9 @@ class GridEditor {
   std::vector<float> fillSteps_;  // empty outside a drag
   bool buttonDown_ = false;
   bool fillDragging_ = false;
-  int editState_ = 0;  // 0 none, 3 EDIT shown, 2 pending but hidden
+  int editState_ = 0;         // 0 none, 3 EDIT shown, 2 pending but hidden
+  std::int32_t editRow_ = 0;  // the cell of the pending edit
+  std::int32_t editCol_ = 0;
   EditHistory history_;
 };
 

@@ -50,9 +50,8 @@ GridEditor* TopographyGrid::editor() const {
 }
 
 void TopographyGrid::CommitPendingEdit() {
-  GridEditor* const grid = editor();
-  if (grid == nullptr || grid->editState() == 0 || grid->grid() == nullptr) return;
-  grid->CommitCellEdit(grid->grid()->Row(), grid->grid()->Col());
+  if (GridEditor* const grid = editor(); grid != nullptr && grid->grid() != nullptr)
+    grid->CommitPendingEdit();
 }
 
 HWND TopographyGrid::gridWindow() const {

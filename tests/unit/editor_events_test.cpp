@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "support/grid_window_test.h"
 
 namespace dorvane::testing {
@@ -262,6 +264,59 @@ TEST_F(EditorEvents, HiddenPendingEditIsCommittedIntoItsOwnCell) {
   EXPECT_EQ(control.TextMatrix(1, 2), u"8");
   EXPECT_EQ(control.Row(), 2);
   EXPECT_EQ(editor->editState(), 0);
+}
+
+TEST_F(EditorEvents, PendingEditStaysWithItsCellWhicheverWayTheCurrentCellMoves) {
+  const struct {
+    const char* name;
+    std::int32_t row, col;  // where the edit starts
+    bool hidden;            // scrolled away first: the EDIT is hidden (state 2)
+    std::function<void()> move;
+    std::int32_t newRow, newCol;
+    bool newEdit;  // the move itself opens an edit on the new cell
+  } cases[] = {
+      {"double-click on a row number", 3, 2, false,
+       [&] { Send(msg::kLButtonDblClk, msg::kMkLButton, At(CellCentre(6, 0))); }, 6, 1, false},
+      {"double-click on another cell", 3, 2, false,
+       [&] { Send(msg::kLButtonDblClk, msg::kMkLButton, At(CellCentre(6, 1))); }, 6, 1, true},
+      {"Page Down in the grid", 3, 2, false, [&] { KeyDown(msg::kVkNext); }, 17, 2, false},
+      {"Home in the grid", 3, 2, false, [&] { KeyDown(msg::kVkHome); }, 3, 1, false},
+      {"arrow while the box is hidden", 1, 2, true, [&] { KeyDown(msg::kVkDown); }, 2, 2, false},
+      {"moved by the program", 3, 2, false, [&] { control.SetRow(8); }, 8, 2, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (std::int32_t row = 1; row <= 20; ++row) FillRow(row, 1, {u"x", u"y"});
+    control.SetTopRow(1);
+    const auto original = Snapshot();
+    DoubleClickCell(c.row, c.col);
+    view.editText = u"typed";
+    if (c.hidden) {
+      ScrollOneRow(msg::kSbLineDown);
+      Paint();
+      ASSERT_EQ(editor->editState(), 2);
+    }
+
+    c.move();
+    Paint();
+
+    EXPECT_EQ(control.Row(), c.newRow);
+    EXPECT_EQ(control.Col(), c.newCol);
+    EXPECT_EQ(control.TextMatrix(c.row, c.col), u"typed");
+    EXPECT_EQ(control.TextMatrix(c.newRow, c.newCol), c.newCol == 1 ? u"x" : u"y");
+    EXPECT_EQ(editor->editState(), c.newEdit ? 3 : 0);
+    EXPECT_EQ(view.editVisible, c.newEdit);
+    if (c.newEdit) {
+      EXPECT_EQ(view.editText, u"x");
+      EXPECT_EQ(editor->history().current()->region, (CellRegion{6, 6, 1, 1}));
+    }
+
+    // Every change was recorded: undoing all of it gives the grid back.
+    for (int undo = 0; undo < 4 && !editor->history().AtSentinel(); ++undo)
+      Send(msg::kCommand, kCmdUndo, 0);
+    EXPECT_TRUE(editor->history().AtSentinel());
+    EXPECT_EQ(Snapshot(), original);
+  }
 }
 
 struct FrameCase {
