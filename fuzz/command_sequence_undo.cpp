@@ -1,4 +1,5 @@
-// Runs a sequence of grid commands chosen by the input, then undoes all of it:
+// Runs a sequence of grid commands and user input chosen by the input (in-place
+// edits, clicks, drags, keys, fill drags, menu commands), then undoes all of it:
 // when every command was recorded and no capacity question let texts go, the
 // original rows and columns must read exactly as they did at the start.
 #include <fuzzer/FuzzedDataProvider.h>
@@ -10,11 +11,52 @@
 #include <vector>
 
 #include "fuzz/paste_harness.h"
+#include "platform/window_messages.h"
 
 namespace dorvane::fuzz {
 namespace {
 
-constexpr int kMaxCommands = 24;
+constexpr int kMaxCommands = 32;
+constexpr std::int32_t kWindowWidth = 400;
+constexpr std::int32_t kWindowHeight = 300;
+
+// The grid window without a screen: its messages reach the real control, what
+// the editor sends to its own window comes back to the editor, and the EDIT
+// holds the text typed into it.
+class WindowedView : public HeadlessEditorView {
+ public:
+  WindowedView(GridControl& control, GridEditor& editor) : control_(control), editor_(editor) {}
+
+  std::intptr_t CallGridProc(std::uint32_t message, std::uintptr_t wParam,
+                             std::intptr_t lParam) override {
+    return control_.HandleMessage(message, wParam, lParam);
+  }
+  std::intptr_t SendToGrid(std::uint32_t message, std::uintptr_t wParam,
+                           std::intptr_t lParam) override {
+    return editor_.GridWindowProc(message, wParam, lParam);
+  }
+  PixelRect GridClientRect() const override {
+    return {0, 0, control_.ClientWidth(), control_.ClientHeight()};
+  }
+  TwipsScale TwipsPerPixel() const override {
+    return {control_.TwipsPerPixelX(), control_.TwipsPerPixelY()};
+  }
+  void FocusGrid() override { editFocused = false; }
+  void FocusEditBox() override { editFocused = true; }
+  void SetEditText(std::u16string_view text) override { editText = text; }
+  std::u16string EditText(std::size_t maxUnits) const override {
+    return editText.substr(0, maxUnits);
+  }
+  PixelPoint CursorScreenPos() const override { return cursor; }
+
+  std::u16string editText;
+  bool editFocused = false;
+  PixelPoint cursor;
+
+ private:
+  GridControl& control_;
+  GridEditor& editor_;
+};
 
 // Answers questions from the input; once the input is spent, or while the
 // final undo runs, every answer is Yes.
@@ -105,6 +147,7 @@ struct Session {
   explicit Session(FuzzedDataProvider& input) : input(input) {}
 
   void SetUpGrid() {
+    control.SetClientSize(kWindowWidth, kWindowHeight);
     editor.AttachControl(&control, &view);
     editor.SetColumnCount(input.ConsumeIntegralInRange(2, 27));
     const bool nearCapacity = input.ConsumeIntegralInRange(0, 31) == 31;
@@ -116,61 +159,189 @@ struct Session {
         control.SetTextMatrix(row, col, RandomText(input, false));
   }
 
-  // Runs one command; false when it changed cells without recording a step.
+  // Notes a fill drag that ended without recording its step: it may still
+  // have filled cells.
+  std::intptr_t Send(std::uint32_t message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) {
+    const bool endsFillDrag = message == msg::kLButtonUp && editor.fillDragging();
+    const HistoryStep* const previous = editor.history().current();
+    const std::intptr_t result = editor.GridWindowProc(message, wParam, lParam);
+    if (endsFillDrag && editor.history().current() == previous) unrecordedFill = true;
+    return result;
+  }
+  void MenuCommand(std::uint32_t id) { Send(msg::kCommand, id, 0); }
+
+  PixelPoint RandomPoint() {
+    return {input.ConsumeIntegralInRange<std::int32_t>(-5, kWindowWidth + 5),
+            input.ConsumeIntegralInRange<std::int32_t>(-5, kWindowHeight + 5)};
+  }
+  static std::intptr_t At(PixelPoint point) { return msg::MakePointParam(point.x, point.y); }
+
+  void Click(PixelPoint point, std::uintptr_t keys) {
+    Send(msg::kLButtonDown, keys | msg::kMkLButton, At(point));
+    Send(msg::kLButtonUp, keys & msg::kMkShift, At(point));
+  }
+
+  // A double-click as the system delivers it, or now and then the double-click
+  // message alone; or Enter in the grid.
+  void StartEdit() {
+    switch (input.ConsumeIntegralInRange(0, 2)) {
+      case 0: {
+        const PixelPoint point = RandomPoint();
+        Click(point, 0);
+        Send(msg::kLButtonDblClk, msg::kMkLButton, At(point));
+        Send(msg::kLButtonUp, 0, At(point));
+        break;
+      }
+      case 1:
+        Send(msg::kLButtonDblClk, msg::kMkLButton, At(RandomPoint()));
+        break;
+      default:
+        Send(msg::kKeyDown, msg::kVkReturn, 0);
+        break;
+    }
+  }
+
+  // A key goes to the window that has the keyboard, or now and then to the grid
+  // whatever has it.
+  void PressKey() {
+    static constexpr std::uint32_t kKeys[] = {
+        msg::kVkReturn, msg::kVkLeft, msg::kVkUp,   msg::kVkRight, msg::kVkDown,
+        msg::kVkPrior,  msg::kVkNext, msg::kVkHome, msg::kVkEnd,   msg::kVkEscape};
+    const std::uint32_t key =
+        kKeys[input.ConsumeIntegralInRange<std::size_t>(0, std::size(kKeys) - 1)];
+    if (view.editFocused && input.ConsumeIntegralInRange(0, 3) != 0)
+      editor.EditWindowProc(msg::kKeyDown, key, 0);
+    else
+      Send(msg::kKeyDown, key, 0);
+  }
+
+  void Scroll() {
+    switch (input.ConsumeIntegralInRange(0, 2)) {
+      case 0:
+        Send(msg::kMouseWheel, static_cast<std::uintptr_t>(input.ConsumeBool() ? 120 : -120) << 16,
+             At(RandomPoint()));
+        break;
+      case 1:
+        Send(msg::kVScroll, input.ConsumeIntegralInRange<std::uintptr_t>(0, 3), 0);
+        break;
+      default:
+        Send(msg::kHScroll, input.ConsumeIntegralInRange<std::uintptr_t>(0, 3), 0);
+        break;
+    }
+  }
+
+  // Press, a few moves with the button held, release: selects cells, or resizes
+  // a row or column when the press is on a header border.
+  void Drag(PixelPoint from) {
+    Send(msg::kLButtonDown, msg::kMkLButton, At(from));
+    for (int move = input.ConsumeIntegralInRange(1, 3); move > 0; --move)
+      Send(msg::kMouseMove, msg::kMkLButton, At(RandomPoint()));
+    Send(msg::kLButtonUp, 0, At(RandomPoint()));
+  }
+
+  // Drags the fill handle where the last paint drew it.
+  void FillDrag() {
+    Send(msg::kPaint);
+    const PixelRect handle = editor.fillHandleRect();
+    Drag({handle.left, handle.top});
+  }
+
+  void RightPress() {
+    const PixelPoint point = RandomPoint();
+    view.cursor = view.ClientToScreen(point);
+    Send(msg::kRButtonDown, 0, At(point));
+  }
+
+  // Runs one command or input; false when it changed cells without recording a step.
   bool RunCommand(int command) {
+    unrecordedFill = false;
+    const bool recorded = RunCommandOrInput(command);
+    return recorded && !unrecordedFill;
+  }
+
+  bool RunCommandOrInput(int command) {
     const HistoryStep* const previous = editor.history().current();
     const int declinedBefore = messages.declined;
     bool mustRecord = true;
     switch (command) {
       case 0:
-        editor.InsertRows(true);
+        MenuCommand(kCmdInsertRows);
         break;
       case 1:
-        editor.DeleteRows(true);
+        MenuCommand(kCmdDeleteRows);
         break;
       case 2:
-        editor.ClearSelection(true);
+        MenuCommand(kCmdClear);
         break;
       case 3:
+        // Copy commits an open edit as every menu command does and changes no
+        // cell; the paste itself is called for its result.
+        MenuCommand(kCmdCopy);
         clipboard.Clear();
         clipboard.AddBlock(kClipboardUnicodeText, RandomPasteBlock(input));
         mustRecord = editor.PasteUnicodeText() != 0;
         break;
       case 4:
-        editor.AverageColumns();
+        MenuCommand(kCmdAverage);
         break;
       case 5:
+        MenuCommand(kCmdCopy);
         mustRecord = editor.SortRows(input.ConsumeBool() ? 3 : 4) != 0;
         break;
       case 6:
-        editor.ReverseColumns();
+        MenuCommand(kCmdReverseColumns);
         break;
-      case 7: {
-        const std::int32_t row = control.Row();
-        const std::int32_t col = control.Col();
-        const bool recorded = editor.RecordStep(row, row, col, col, StepKind::CellEdit) == 1;
-        editor.SetCellText(row, col, RandomText(input, false));
-        return recorded;
-      }
+      case 7:
+        StartEdit();
+        // An edit that is open now opened here, and recorded its cell.
+        return editor.editState() == 0 || editor.history().current() != previous;
       case 8:
+        view.editText = RandomText(input, false);
+        return true;
       case 9:
-        editor.Undo();
+        switch (input.ConsumeIntegralInRange(0, 4)) {
+          case 0:
+            Click(RandomPoint(), input.ConsumeIntegralInRange(0, 7) == 0 ? msg::kMkShift : 0);
+            return true;
+          case 1:
+            Drag(RandomPoint());
+            return true;
+          case 2:
+            RightPress();
+            return true;
+          case 3:
+            FillDrag();
+            return true;
+          default:
+            Send(msg::kPaint);
+            return true;
+        }
+      case 10:
+        if (input.ConsumeIntegralInRange(0, 3) == 0)
+          Scroll();
+        else
+          PressKey();
+        return true;
+      case 11:
+      case 12:
+        MenuCommand(kCmdUndo);
         return true;
       default:
-        editor.Redo();
+        MenuCommand(kCmdRedo);
         return true;
     }
     return !mustRecord || messages.declined != declinedBefore ||
            editor.history().current() != previous;
   }
 
+  bool unrecordedFill = false;
   FuzzedDataProvider& input;
   GridControl control;
-  HeadlessEditorView view;
   MemoryClipboard clipboard;
   std::unique_ptr<CodePage> codePage = MakeCodePage("CP936");
   ScriptedAnswers messages{input};
   GridEditor editor{clipboard, *codePage, messages};
+  WindowedView view{control, editor};
 };
 
 }  // namespace
@@ -189,8 +360,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   bool everyStepRecorded = true;
   for (int i = 0; i < kMaxCommands && input.remaining_bytes() > 0; ++i) {
-    const int command = input.ConsumeIntegralInRange(0, 10);
-    if (command < 8) SelectRandomBlock(input, control);
+    const int command = input.ConsumeIntegralInRange(0, 13);
+    if (command < 7) SelectRandomBlock(input, control);
     everyStepRecorded &= session.RunCommand(command);
     Require(control.Cols() == cols);
     Require(control.Rows() >= rows && control.Rows() <= session.editor.RowCapacity());
