@@ -1,11 +1,11 @@
 // The topography grid alone, hosted in a resizable frame as the main dialog
 // hosts it, to try it and take its pictures. Not shipped.
 //
-//   grid_demo.exe [--fill] [--edit] [--menu] [--drag]
+//   grid_demo.exe [--fill] [--edit] [--drag]
 //
 // --fill puts a small survey into the table and selects a block; --edit then
-// opens the in-place EDIT on a cell; --menu opens the popup menu over the
-// selection; --drag holds the selection's fill handle dragged four rows down.
+// opens the in-place EDIT on a cell; --drag holds the selection's fill handle
+// dragged four rows down. (The popup menu needs a real right click.)
 
 #include <windows.h>
 
@@ -33,7 +33,6 @@ constexpr UINT kShowSceneMessage = WM_APP + 1;
 struct Scene {
   bool fill = false;
   bool edit = false;
-  bool menu = false;
   bool drag = false;
 };
 
@@ -96,13 +95,6 @@ void ShowScene(Demo& demo) {
                    MAKELPARAM((handle.left + handle.right) / 2, (handle.top + handle.bottom) / 2));
     ::SendMessageW(grid, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(target.x, target.y));
   }
-  if (demo.scene.menu) {
-    POINT cell = CellCentre(*demo.grid, 5, 1);
-    const LPARAM at = MAKELPARAM(cell.x, cell.y);
-    ::ClientToScreen(grid, &cell);
-    ::SetCursorPos(cell.x, cell.y);
-    ::PostMessageW(grid, WM_RBUTTONDOWN, MK_RBUTTON, at);
-  }
 }
 
 LRESULT OnCreate(HWND window, Demo& demo) {
@@ -161,9 +153,8 @@ Scene SceneFromCommandLine() {
   };
   Scene scene;
   scene.edit = has(L"--edit");
-  scene.menu = has(L"--menu");
   scene.drag = has(L"--drag");
-  scene.fill = has(L"--fill") || scene.edit || scene.menu || scene.drag;
+  scene.fill = has(L"--fill") || scene.edit || scene.drag;
   return scene;
 }
 
