@@ -73,6 +73,11 @@ PixelRect GridFrameBeside(const RowTable& rows, const RowControls& added, const 
   return moved;
 }
 
+PixelSize MaximisedClientSize(const PixelRect& workArea, const FrameEdges& edges) {
+  const std::int32_t caption = std::max(edges.top - edges.bottom, 0);
+  return {workArea.width, workArea.height - caption};
+}
+
 PixelRect KeepInside(const PixelRect& window, const PixelRect& workArea) {
   PixelRect kept = window;
   kept.width = std::min(window.width, workArea.width);

@@ -104,6 +104,18 @@ struct PixelRect {
 // The grid frame after `added`: to its right, as high as the rows reach.
 PixelRect GridFrameBeside(const RowTable& rows, const RowControls& added, const PixelRect& frame);
 
+// Thickness of a window's frame on each side; the top edge holds the caption.
+struct FrameEdges {
+  std::int32_t left = 0;
+  std::int32_t top = 0;
+  std::int32_t right = 0;
+  std::int32_t bottom = 0;
+};
+
+// The client size of a window maximised on `workArea`: its frame hangs outside
+// the work area on every side, only the caption stays inside.
+PixelSize MaximisedClientSize(const PixelRect& workArea, const FrameEdges& edges);
+
 // `window` moved left and up just as far as needed to end inside `workArea`, and
 // cut to its size: rows are only placed within the maximised client area, so
 // the cut takes at most the margin below the last row.

@@ -11,8 +11,18 @@ namespace {
 // The in-place editor carries at most this many UTF-16 units into a cell.
 constexpr std::size_t kMaxCellEditUnits = 255;
 
+bool IsArrowKey(std::uintptr_t key) {
+  return key >= msg::kVkLeft && key <= msg::kVkDown;
+}
+
 bool IsEditorKey(std::uintptr_t key) {
-  return key == msg::kVkReturn || (key >= msg::kVkLeft && key <= msg::kVkDown);
+  return key == msg::kVkReturn || IsArrowKey(key);
+}
+
+// A character that starts an edit, as in a spreadsheet; control characters
+// (Enter, Tab, Backspace, Ctrl+letters) do not.
+bool IsTypedCharacter(std::uintptr_t c) {
+  return c >= 0x20 && c != 0x7F;
 }
 
 PixelPoint MousePoint(std::intptr_t lParam) {
@@ -48,8 +58,9 @@ std::intptr_t GridEditor::DispatchGridMessage(std::uint32_t message, std::uintpt
       OnPaint(wParam, lParam);
       return 0;
     case msg::kKeyDown:
-      if (!IsEditorKey(wParam)) return view_->CallGridProc(message, wParam, lParam);
-      OnKey(static_cast<std::uint32_t>(wParam));
+      return OnKeyDown(wParam, lParam);
+    case msg::kChar:
+      OnChar(wParam, lParam);
       return 0;
     case msg::kMouseMove:
       OnMouseMove(wParam, lParam);
@@ -178,6 +189,34 @@ void GridEditor::DrawSelectionFrame() {
                                           {h.right, h.top},
                                           {h.right, h.bottom}}};
   view_->DrawPolyline(handle, PenKind::Black);
+}
+
+std::intptr_t GridEditor::OnKeyDown(std::uintptr_t wParam, std::intptr_t lParam) {
+  const HeldKeys held = view_->HeldModifierKeys();
+  if (const auto command = ShortcutCommand(static_cast<std::uint32_t>(wParam), held)) {
+    OnCommand(*command, 0);
+    return 0;
+  }
+  // Shift+arrows: the control extends the selection and keeps its end in view.
+  if (!IsEditorKey(wParam) || (held.shift && IsArrowKey(wParam))) {
+    const std::intptr_t result = view_->CallGridProc(msg::kKeyDown, wParam, lParam);
+    view_->InvalidateGrid();
+    return result;
+  }
+  OnKey(static_cast<std::uint32_t>(wParam));
+  return 0;
+}
+
+void GridEditor::OnChar(std::uintptr_t wParam, std::intptr_t lParam) {
+  if (!IsTypedCharacter(wParam)) {
+    view_->CallGridProc(msg::kChar, wParam, lParam);
+    return;
+  }
+  // Characters that were already queued for the grid when the edit opened
+  // (an input method's result) belong to that edit.
+  if (editState_ != 3 && StartCellEdit(msg::kVkReturn, 0) == 0) return;
+  // The EDIT's whole text is selected: the character replaces it.
+  view_->CallEditProc(msg::kChar, wParam, lParam);
 }
 
 void GridEditor::OnKey(std::uint32_t key) {
@@ -332,12 +371,14 @@ void GridEditor::CommitEditLeftBehind() {
 
 void GridEditor::CommitCellEdit(std::int32_t row, std::int32_t col) {
   std::u16string text = view_->EditText(kMaxCellEditUnits);
+  const bool editHadFocus = view_->EditBoxHasFocus();
   // The edit ends even if its cell is gone; kept open, it would follow the
   // selection to another cell.
   editState_ = 0;
   view_->ShowEditBox(false);
-  // The hidden EDIT would otherwise keep the keyboard and swallow the arrows.
-  view_->FocusGrid();
+  // The hidden EDIT would otherwise keep the keyboard and swallow the arrows;
+  // focus that is elsewhere (a button, a hidden grid's dialog) stays there.
+  if (editHadFocus) view_->FocusGrid();
   Grid().SetTextMatrix(row, col, text);
 }
 

@@ -16,6 +16,12 @@ enum class PenKind {
 
 enum class CursorKind { Cross, Arrow };
 
+// Modifier keys held down when the message being handled was sent.
+struct HeldKeys {
+  bool shift = false;
+  bool control = false;
+};
+
 struct PopupMenuItem {
   std::uint32_t id = 0;  // 0 with an empty label: a separator
   std::u16string_view label;
@@ -48,11 +54,13 @@ class EditorView {
   // keeps no copy, so it always finds cells where the control draws them.
   virtual TwipsScale TwipsPerPixel() const = 0;
   virtual void FocusGrid() = 0;
+  virtual HeldKeys HeldModifierKeys() const = 0;
 
   // The in-place EDIT, a hidden child of the grid window.
   virtual void MoveEditBox(const PixelRect& rect) = 0;  // with repaint
   virtual void ShowEditBox(bool visible) = 0;
   virtual void FocusEditBox() = 0;
+  virtual bool EditBoxHasFocus() const = 0;
   virtual void SelectAllEditText() = 0;  // EM_SETSEL 0, -1
   virtual void UpdateEditBox() = 0;
   virtual void SetEditText(std::u16string_view text) = 0;

@@ -14,6 +14,11 @@ constexpr std::int32_t kMaxCells = 340000;
 constexpr std::int32_t kMaxRows = 65536;
 constexpr std::int16_t kAlignCentre = 4;
 constexpr std::size_t kNumberTextUnits = 256;
+// 20-pixel rows and 90-pixel columns on a 96-dpi screen, kept in twips so that
+// they grow with the screen's resolution as the dialog's font does.
+constexpr std::int32_t kTwipsPerPixelAt96Dpi = 1440 / 96;
+constexpr std::int32_t kRowHeightTwips = 20 * kTwipsPerPixelAt96Dpi;
+constexpr std::int32_t kColumnWidthTwips = 90 * kTwipsPerPixelAt96Dpi;
 
 std::int32_t CapacityForColumns(std::int32_t cols) {
   if (cols <= 0) return kMaxRows;
@@ -90,8 +95,8 @@ int GridEditor::FormatGrid() {
   grid.SetRow(grid.FixedRows());
   grid.SetCol(grid.FixedCols());
 
-  grid.SetRowHeightMin(20 * twipsPerPixelY());
-  for (std::int32_t col = 0; col < 3; ++col) grid.SetColWidth(col, 90 * twipsPerPixelX());
+  grid.SetRowHeightMin(kRowHeightTwips);
+  for (std::int32_t col = 0; col < 3; ++col) grid.SetColWidth(col, kColumnWidthTwips);
 
   // Cosmetic settings: a control that refuses them still works.
   try {

@@ -33,6 +33,9 @@ inline constexpr std::uint32_t kCmdReverseColumns = 40024;
 
 // The popup menu, in order.
 std::span<const PopupMenuItem> PopupMenuItems();
+// The menu command whose key the menu names, pressed with `held`; none for
+// other keys. "平均    A" is left out: a plain letter types into the cell.
+std::optional<std::uint32_t> ShortcutCommand(std::uint32_t key, HeldKeys held);
 
 // The topography spreadsheet on top of a grid control: selection, cell access,
 // in-place editing, fill drag, clipboard and row commands, undo and redo. The
@@ -151,7 +154,9 @@ class GridEditor {
                                     std::intptr_t lParam);
   void OnPaint(std::uintptr_t wParam, std::intptr_t lParam);
   void DrawSelectionFrame();
+  std::intptr_t OnKeyDown(std::uintptr_t wParam, std::intptr_t lParam);
   void OnKey(std::uint32_t key);
+  void OnChar(std::uintptr_t wParam, std::intptr_t lParam);
   void OnMouseMove(std::uintptr_t wParam, std::intptr_t lParam);
   void OnLeftDown(std::uintptr_t wParam, std::intptr_t lParam);
   void OnLeftUp(std::uintptr_t wParam, std::intptr_t lParam);

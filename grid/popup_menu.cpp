@@ -7,8 +7,8 @@
 namespace dorvane {
 
 std::span<const PopupMenuItem> PopupMenuItems() {
-  // Between each word and its key name: four blanks. The key names are display
-  // text only; no shortcut reaches the commands.
+  // Between each word and its key name: four blanks. ShortcutCommand gives
+  // the keys.
   static constexpr std::array<PopupMenuItem, 16> kItems{{
       {0, u""},
       {kCmdCut, u"剪切    CTRL+X"},
@@ -28,6 +28,33 @@ std::span<const PopupMenuItem> PopupMenuItems() {
       {kCmdReverseColumns, u"列数据倒置"},
   }};
   return kItems;
+}
+
+std::optional<std::uint32_t> ShortcutCommand(std::uint32_t key, HeldKeys held) {
+  if (held.shift) return std::nullopt;
+  if (!held.control) {
+    if (key == msg::kVkDelete) return kCmdClear;
+    if (key == msg::kVkInsert) return kCmdInsertRows;
+    return std::nullopt;
+  }
+  switch (key) {
+    case 'X':
+      return kCmdCut;
+    case 'C':
+      return kCmdCopy;
+    case 'V':
+      return kCmdPaste;
+    case 'A':
+      return kCmdSortAscending;
+    case 'D':
+      return kCmdSortDescending;
+    case 'Z':
+      return kCmdUndo;
+    case 'Y':
+      return kCmdRedo;
+    default:
+      return std::nullopt;
+  }
 }
 
 int GridEditor::BuildPopupMenu() {
@@ -65,7 +92,10 @@ void GridEditor::OnRightDown(std::uintptr_t wParam, std::intptr_t lParam) {
                           clipboard_.IsFormatAvailable(kClipboardUnicodeText);
     view_->EnableMenuItem(kCmdPaste, canPaste);
   } else {
+    // A whole left click: a press alone would leave the button down, and with
+    // it no frame and a fill handle at the old corner.
     OnLeftDown(wParam, lParam);
+    OnLeftUp(wParam, lParam);
   }
   view_->TrackPopupMenu(cursor);
 }

@@ -33,6 +33,8 @@ inline constexpr std::uint32_t kVkLeft = 0x25;
 inline constexpr std::uint32_t kVkUp = 0x26;
 inline constexpr std::uint32_t kVkRight = 0x27;
 inline constexpr std::uint32_t kVkDown = 0x28;
+inline constexpr std::uint32_t kVkInsert = 0x2D;
+inline constexpr std::uint32_t kVkDelete = 0x2E;
 
 inline constexpr std::uintptr_t kMkLButton = 0x0001;
 inline constexpr std::uintptr_t kMkShift = 0x0004;

@@ -6,9 +6,9 @@
 
 // Main dialog
 #define IDD_MAIN 129
-#define IDC_MODE_MERGE 1000    // merge into a long-profile data file
-#define IDC_MODE_SCRIPT2D 1001 // RES2DINV concatenation script
-#define IDC_MODE_SCRIPT3D 1002 // RES3DINV collate script
+#define IDC_MODE_MERGE 1000     // merge into a long-profile data file
+#define IDC_MODE_SCRIPT2D 1001  // RES2DINV concatenation script
+#define IDC_MODE_SCRIPT3D 1002  // RES3DINV collate script
 #define IDC_OUTPUT_BROWSE 1003
 #define IDC_OUTPUT_PATH 1004
 #define IDC_ADD_FILE 1005
@@ -38,6 +38,7 @@
 #define IDD_ABOUT 103
 #define IDC_ABOUT_ADDRESS 1026
 #define IDC_ABOUT_VERSION 1028
+#define IDC_ABOUT_GUIDE 1029  // opens the user guide beside the program
 
 // Menu commands: the grid's popup menu uses 40013 to 40024 (grid/grid_editor.h);
 // control ids stay below 40000 so the two never meet.

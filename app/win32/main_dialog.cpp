@@ -80,6 +80,7 @@ class MainDialog {
   bool OnCommand(int id, int code);
   bool OnNotify(NMHDR& header);
   void OnClose(WPARAM wParam);
+  void OnDestroy();
   void OnDropFiles(HDROP drop);
 
   void SetIcons();
@@ -87,6 +88,7 @@ class MainDialog {
   void MeasureRoom();
   void ApplyModeVisibility();
   void AddFileRow();
+  void GrowFor(const app::RowControls& added);
   void DeleteFileRow();
   void BrowseInputFile(std::size_t row);
   bool PutInputFile(std::size_t row, const std::u16string& path);
@@ -146,6 +148,9 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
       OnClose(wParam);
       return TRUE;
+    case WM_DESTROY:
+      OnDestroy();
+      return FALSE;
     default:
       return FALSE;
   }
@@ -205,19 +210,20 @@ void MainDialog::HostGrid() {
   }
 }
 
-// The room for rows is what the dialog's client area has when maximised.
+// The room for rows is what the dialog's client area has when maximised,
+// worked out from the monitor's work area: maximising the dialog to measure it
+// would show it for a moment.
 void MainDialog::MeasureRoom() {
-  ::ShowWindow(dialog_, SW_HIDE);
-  ::SendMessageW(dialog_, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
-  RECT client{};
-  ::GetClientRect(dialog_, &client);
-  room_.maxClientWidth = client.right;
-  room_.maxClientHeight = client.bottom;
-  ::SendMessageW(dialog_, WM_SYSCOMMAND, SC_RESTORE, 0);
+  RECT edges{};
+  ::AdjustWindowRectEx(&edges, static_cast<DWORD>(::GetWindowLongW(dialog_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(::GetWindowLongW(dialog_, GWL_EXSTYLE)));
+  const app::PixelSize client = app::MaximisedClientSize(
+      WorkAreaOf(dialog_), {-edges.left, -edges.top, edges.right, edges.bottom});
+  room_.maxClientWidth = client.width;
+  room_.maxClientHeight = client.height;
   RECT frame{};
   ::GetWindowRect(Item(IDC_GRID_FRAME), &frame);
   room_.gridHostWidth = frame.right - frame.left;
-  ::ShowWindow(dialog_, SW_SHOW);
 }
 
 // Every command first brings the controls in line with the mode; Esc (IDCANCEL)
@@ -241,7 +247,7 @@ bool MainDialog::OnCommand(int id, int code) {
       ::SendMessageW(dialog_, WM_CLOSE, MAKEWPARAM(id, code), 0);
       return true;
     case IDC_HELP_ABOUT:
-      RunAboutBox(instance_, dialog_);
+      RunAboutBox(instance_, dialog_, messages_);
       return true;
     default:
       if (const auto slot = rows_ ? rows_->Locate(id) : std::nullopt) {
@@ -281,11 +287,17 @@ bool MainDialog::OnNotify(NMHDR& header) {
   return true;
 }
 
+// A close request also arrives through a message box's loop, in the middle of
+// a command that goes on using the grid once the box returns: the dialog ends
+// after that command, and the grid goes with the dialog's window.
 void MainDialog::OnClose(WPARAM wParam) {
+  ::EndDialog(dialog_, LOWORD(wParam));
+}
+
+void MainDialog::OnDestroy() {
   gridHosted_ = false;
   grid_.Destroy();
   ::RemovePropW(dialog_, kDialogProperty);
-  ::EndDialog(dialog_, LOWORD(wParam));
 }
 
 void MainDialog::ApplyModeVisibility() {
@@ -315,20 +327,7 @@ void MainDialog::ApplyModeVisibility() {
 void MainDialog::AddFileRow() {
   const app::RowControls* added = rows_->AddRow(room_);
   if (added == nullptr) return;
-  const app::RowControls& first = rows_->firstRow();
-
-  RECT client{};
-  ::GetClientRect(dialog_, &client);
-  const app::PixelSize growth =
-      app::DialogGrowth(first, *added, {client.right, client.bottom}, room_.gridHostWidth);
-  if (growth.width > 0 || growth.height > 0) {
-    RECT window{};
-    ::GetWindowRect(dialog_, &window);
-    app::PixelRect grown = ToPixelRect(window);
-    grown.width += growth.width;
-    grown.height += growth.height;
-    KeepOnScreen(grown);
-  }
+  GrowFor(*added);
 
   const HWND frame = Item(IDC_GRID_FRAME);
   const app::PixelRect moved = app::GridFrameBeside(*rows_, *added, ToPixelRect(ChildRect(frame)));
@@ -345,7 +344,41 @@ void MainDialog::AddFileRow() {
 }
 
 // The dialog grows to the right and down from where it stands; near the screen's
-// edge it moves back just enough to stay whole on the screen.
+// edge it moves back just enough to stay whole on the screen. Maximised, it is
+// its restored size that grows: restoring must not cut off the new row.
+void MainDialog::GrowFor(const app::RowControls& added) {
+  WINDOWPLACEMENT placement{};
+  placement.length = sizeof placement;
+  const bool maximised = ::IsZoomed(dialog_) && ::GetWindowPlacement(dialog_, &placement);
+  RECT window{};
+  ::GetWindowRect(dialog_, &window);
+  RECT client{};
+  ::GetClientRect(dialog_, &client);
+  const app::PixelSize frame{(window.right - window.left) - client.right,
+                             (window.bottom - window.top) - client.bottom};
+  app::PixelRect grown = ToPixelRect(maximised ? placement.rcNormalPosition : window);
+  const app::PixelSize growth = app::DialogGrowth(
+      rows_->firstRow(), added, {grown.width - frame.width, grown.height - frame.height},
+      room_.gridHostWidth);
+  if (growth.width <= 0 && growth.height <= 0) return;
+  grown.width += growth.width;
+  grown.height += growth.height;
+  if (!maximised) {
+    KeepOnScreen(grown);
+    return;
+  }
+  // The restored place is in workspace coordinates: from the primary work area's corner.
+  app::PixelRect workArea = WorkAreaOf(dialog_);
+  RECT primary{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &primary, 0);
+  workArea.left -= primary.left;
+  workArea.top -= primary.top;
+  const app::PixelRect kept = app::KeepInside(grown, workArea);
+  placement.rcNormalPosition = {kept.left, kept.top, kept.left + kept.width,
+                                kept.top + kept.height};
+  ::SetWindowPlacement(dialog_, &placement);
+}
+
 void MainDialog::KeepOnScreen(const app::PixelRect& window) {
   const app::PixelRect kept = app::KeepInside(window, WorkAreaOf(dialog_));
   ::MoveWindow(dialog_, kept.left, kept.top, kept.width, kept.height, TRUE);

@@ -172,6 +172,12 @@ void Win32EditorView::FocusGrid() {
   if (grid_ != nullptr) ::SetFocus(grid_);
 }
 
+HeldKeys Win32EditorView::HeldModifierKeys() const {
+  // AltGr arrives as Ctrl+Alt: its characters are typed, never shortcuts.
+  const bool altGr = ::GetKeyState(VK_MENU) < 0;
+  return {::GetKeyState(VK_SHIFT) < 0, ::GetKeyState(VK_CONTROL) < 0 && !altGr};
+}
+
 void Win32EditorView::MoveEditBox(const PixelRect& rect) {
   ::MoveWindow(edit_, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, TRUE);
 }
@@ -182,6 +188,10 @@ void Win32EditorView::ShowEditBox(bool visible) {
 
 void Win32EditorView::FocusEditBox() {
   if (edit_ != nullptr) ::SetFocus(edit_);
+}
+
+bool Win32EditorView::EditBoxHasFocus() const {
+  return edit_ != nullptr && ::GetFocus() == edit_;
 }
 
 void Win32EditorView::SelectAllEditText() {

@@ -53,9 +53,11 @@ class Win32EditorView final : public EditorView {
   PixelRect GridClientRect() const override;
   TwipsScale TwipsPerPixel() const override;
   void FocusGrid() override;
+  HeldKeys HeldModifierKeys() const override;
   void MoveEditBox(const PixelRect& rect) override;
   void ShowEditBox(bool visible) override;
   void FocusEditBox() override;
+  bool EditBoxHasFocus() const override;
   void SelectAllEditText() override;
   void UpdateEditBox() override;
   void SetEditText(std::u16string_view text) override;

@@ -91,10 +91,11 @@ LRESULT CALLBACK GridHost::HostWindowProc(HWND window, UINT message, WPARAM wPar
 int CreateGridControl(GridHost& grid, HINSTANCE instance, HWND parent) {
   if (instance == nullptr || parent == nullptr || grid.host_ != nullptr) return 0;
 
-  // Clipping its child keeps the host's own painting from flashing over the grid.
-  grid.host_ =
-      ::CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN,
-                        0, 0, 0, 0, parent, nullptr, instance, nullptr);
+  // Clipping its child keeps the host's own painting from flashing over the grid;
+  // as a control parent it lets the dialog's Tab key reach the grid.
+  grid.host_ = ::CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", nullptr,
+                                 WS_CHILD | WS_VISIBLE | WS_BORDER | WS_CLIPCHILDREN, 0, 0, 0, 0,
+                                 parent, nullptr, instance, nullptr);
   if (grid.host_ == nullptr) return 0;
   ::ShowWindow(grid.host_, SW_HIDE);
   ::SetWindowTextW(grid.host_, L"静态控件xx");

@@ -1,10 +1,16 @@
 #include "fake_editor_view.h"
 
+#include "platform/window_messages.h"
+
 namespace dorvane::testing {
 
 std::intptr_t FakeEditorView::CallGridProc(std::uint32_t message, std::uintptr_t wParam,
                                            std::intptr_t lParam) {
   controlMessages.push_back({message, wParam, lParam});
+  if (message == msg::kKeyDown) {
+    control_.HandleKey(static_cast<std::uint32_t>(wParam), {held.shift, held.control});
+    return 0;
+  }
   return control_.HandleMessage(message, wParam, lParam);
 }
 

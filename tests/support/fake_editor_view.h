@@ -43,9 +43,11 @@ class FakeEditorView : public EditorView {
     return {control_.TwipsPerPixelX(), control_.TwipsPerPixelY()};
   }
   void FocusGrid() override { focus = Focus::Grid; }
+  HeldKeys HeldModifierKeys() const override { return held; }
   void MoveEditBox(const PixelRect& rect) override { editRect = rect; }
   void ShowEditBox(bool visible) override { editVisible = visible; }
   void FocusEditBox() override { focus = Focus::Edit; }
+  bool EditBoxHasFocus() const override { return focus == Focus::Edit; }
   void SelectAllEditText() override { ++editSelectAlls; }
   void UpdateEditBox() override { ++editUpdates; }
   void SetEditText(std::u16string_view text) override { editText = text; }
@@ -85,6 +87,7 @@ class FakeEditorView : public EditorView {
   int invalidations = 0;
   int validations = 0;
   Focus focus = Focus::None;
+  HeldKeys held;  // what the control reads with a key, as its window does
   PixelRect editRect;
   bool editVisible = false;
   std::u16string editText;

@@ -17,9 +17,11 @@ class HeadlessEditorView : public EditorView {
   PixelRect GridClientRect() const override { return {0, 0, 400, 300}; }
   TwipsScale TwipsPerPixel() const override { return {}; }
   void FocusGrid() override {}
+  HeldKeys HeldModifierKeys() const override { return {}; }
   void MoveEditBox(const PixelRect&) override {}
   void ShowEditBox(bool) override {}
   void FocusEditBox() override {}
+  bool EditBoxHasFocus() const override { return false; }
   void SelectAllEditText() override {}
   void UpdateEditBox() override {}
   void SetEditText(std::u16string_view) override {}

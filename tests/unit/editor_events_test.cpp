@@ -199,10 +199,43 @@ TEST_F(EditorEvents, OtherKeysGoToTheControlAndChangeNoCell) {
   FillColumn(1, 1, {u"1", u"2"});
   const auto before = Snapshot();
   KeyDown('A');
-  KeyDown(0x2E);  // Delete
+  KeyDown(0x71);  // F2
+  view.held.control = true;
+  KeyDown('B');
   EXPECT_EQ(Snapshot(), before);
   EXPECT_EQ(editor->editState(), 0);
-  EXPECT_EQ(ControlSaw(msg::kKeyDown), 2u);
+  EXPECT_EQ(ControlSaw(msg::kKeyDown), 3u);
+}
+
+TEST_F(EditorEvents, ShiftArrowsExtendTheSelectionFromTheCurrentCell) {
+  Select(3, 1, 3, 1);
+  view.held.shift = true;
+  for (const std::uint32_t key : {msg::kVkDown, msg::kVkDown, msg::kVkRight, msg::kVkUp})
+    KeyDown(key);
+  EXPECT_EQ(std::vector({control.Row(), control.Col(), control.RowSel(), control.ColSel()}),
+            std::vector({3, 1, 4, 2}));
+}
+
+TEST_F(EditorEvents, TypingOnACellStartsAnEditWithTheCharacter) {
+  Select(3, 1, 3, 1);
+  for (const std::uintptr_t control : {0x08, 0x0D, 0x01, 0x1B}) Send(msg::kChar, control, 1);
+  EXPECT_EQ(editor->editState(), 0) << "control characters type nothing";
+
+  Send(msg::kChar, u'7', 1);
+  Send(msg::kChar, u'5', 1);  // already queued for the grid: the same edit
+  EXPECT_EQ(editor->editState(), 3);
+  EXPECT_EQ(view.focus, Focus::Edit);
+  ASSERT_EQ(view.editMessages.size(), 2u);  // the first replaces the selected old text
+  EXPECT_EQ(view.editMessages[0].wParam, u'7');
+  EXPECT_EQ(view.editMessages[1].wParam, u'5');
+  EXPECT_EQ(editor->history().StepCount(), 1u);
+}
+
+TEST_F(EditorEvents, ACommitLeavesTheKeyboardWhereItIsUnlessTheEditHadIt) {
+  DoubleClickCell(3, 1);
+  view.focus = Focus::None;  // a button of the dialog took it
+  editor->CommitPendingEdit();
+  EXPECT_EQ(view.focus, Focus::None);
 }
 
 TEST_F(EditorEvents, ClickingAnotherCellWhileEditingCommitsIntoTheEditedCell) {

@@ -109,8 +109,9 @@ TEST(GridEditorHosting, EditorAndControlShareOneResolution) {
     view.SetWindowSize(400, 300);
     ASSERT_EQ(editor.AttachControl(&control, &view), 1);
     SetUpTopographyGrid(editor);
-    EXPECT_EQ(control.ColWidth(2), 90 * twips);
-    EXPECT_EQ(control.RowHeightMin(), 20 * twips);
+    // 90 x 20 pixels at 96 dpi, as large on the screen at any other resolution.
+    EXPECT_EQ(control.ColWidth(2) / twips, 90 * dpi / 96);
+    EXPECT_EQ(control.RowHeightMin() / twips, 20 * dpi / 96);
 
     const std::int32_t x = (control.ColPos(2) + control.ColWidth(2) / 2) / twips;
     const std::int32_t y = (control.RowPos(6) + control.RowHeight(6) / 2) / twips;

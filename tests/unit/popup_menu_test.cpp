@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "grid/topography_grid.h"
@@ -103,7 +104,10 @@ TEST_F(PopupMenu, RightPressOutsideMakesTheClickedCellCurrentAndLeavesPasteAlone
   ExpectSelection(7, 2, 7, 2);
   EXPECT_FALSE(view.menuEnabled.at(kCmdPaste));
   EXPECT_EQ(view.menuShownAt.size(), 2u);
-  EXPECT_TRUE(editor->buttonDown()) << "handled as a left press";
+  EXPECT_FALSE(editor->buttonDown()) << "handled as a whole left click";
+  view.polylines.clear();
+  Paint();
+  EXPECT_EQ(view.polylines.size(), 2u) << "the frame and the handle of the new selection";
 }
 
 TEST_F(PopupMenu, TheSelectionEdgeCountsAsOutside) {
@@ -190,6 +194,28 @@ TEST_F(PopupMenu, EachMenuCommandReachesItsCommand) {
     EXPECT_EQ(freshClipboard.IsFormatAvailable(kClipboardSylk), c.sylkOnClipboard);
     EXPECT_TRUE(freshView.controlMessages.empty()) << "menu commands are not the control's";
   }
+}
+
+TEST_F(PopupMenu, TheKeysTheLabelsNameRunTheirCommands) {
+  for (const PopupMenuItem& item : PopupMenuItems()) {
+    const std::size_t blanks = item.label.find(u"    ");
+    if (blanks == std::u16string_view::npos) continue;
+    const std::u16string_view name = item.label.substr(blanks + 4);
+    const bool withControl = name.starts_with(u"CTRL+");
+    std::uint32_t key = withControl ? name[5] : name[0];
+    if (name == u"Del") key = msg::kVkDelete;
+    if (name == u"Insert") key = msg::kVkInsert;
+    // A plain letter types into the cell ("平均    A").
+    const auto expected = name.size() == 1 ? std::nullopt : std::optional(item.id);
+    EXPECT_EQ(ShortcutCommand(key, {false, withControl}), expected) << item.id;
+  }
+  FillColumn(1, 1, {u"1", u"2"});
+  Select(1, 1, 2, 1);
+  KeyDown(msg::kVkDelete);
+  EXPECT_EQ(Column(1, 1, 2), (std::vector<std::u16string>{u"", u""}));
+  view.held.control = true;
+  KeyDown('Z');
+  EXPECT_EQ(Column(1, 1, 2), (std::vector<std::u16string>{u"1", u"2"}));
 }
 
 TEST_F(PopupMenu, APendingEditLandsInItsOwnCellBeforeAnyCommandRuns) {

@@ -412,6 +412,32 @@ TEST_F(GridHostTest, EveryMenuCommandReachesItsCommand) {
   EXPECT_TRUE(messages.shown.empty());
 }
 
+// The windows read the modifiers from the thread's keyboard state, as when typed.
+void HoldKey(BYTE key, bool down) {
+  BYTE keys[256] = {};
+  ::GetKeyboardState(keys);
+  keys[key] = down ? 0x80 : 0;
+  ::SetKeyboardState(keys);
+}
+
+TEST_F(GridHostTest, TypingAndTheMenusShortcutsWorkFromTheKeyboard) {
+  Put(1, 1, u"old");
+  Select(1, 1, 1, 1);
+  ::SetFocus(gridWindow());
+  Send(WM_CHAR, L'7', 1);
+  ASSERT_EQ(::GetFocus(), editWindow());
+  ::SendMessageW(editWindow(), WM_KEYDOWN, VK_RETURN, 0);
+  EXPECT_EQ(Cell(1, 1), u"7");
+
+  HoldKey(VK_CONTROL, true);
+  Select(1, 1, 1, 1);
+  Send(WM_KEYDOWN, 'C', 1);
+  Select(3, 1, 3, 1);
+  Send(WM_KEYDOWN, 'V', 1);
+  HoldKey(VK_CONTROL, false);
+  EXPECT_EQ(Cell(3, 1), u"7");
+}
+
 std::vector<POINT> trackedAt;
 UINT pasteState = 0;
 

@@ -13,15 +13,20 @@
 // way a user's clicks and keys reach them.
 namespace dorvane::win32::testing::dialog {
 
-// Every message box of the program, recorded instead of shown; questions are
-// answered No.
+// Every message box of the program, recorded; the next `realBoxes` are shown
+// as real boxes, the others answered at once (questions No).
 class RecordingWin32Boxes : public Win32MessageBoxes {
  public:
   MessageAnswer Show(const MessageRequest& request) override {
     shown.push_back(request);
+    if (realBoxes > 0) {
+      --realBoxes;
+      return Win32MessageBoxes::Show(request);
+    }
     return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
   }
   std::vector<MessageRequest> shown;
+  int realBoxes = 0;
 };
 
 // Calls `run`, which shows a modal dialog captioned `caption`, and runs `script`

@@ -14,6 +14,7 @@
 #include "app/win32/main_dialog.h"
 #include "main_dialog_driver.h"
 #include "platform/file_access.h"
+#include "platform/win32/text.h"
 #include "resources/resource.h"
 #include "win32_test_support.h"
 
@@ -197,6 +198,60 @@ TEST_F(MainDialogTest, RowsFillAColumnThenStartAnotherNearTheTopThenStopOnScreen
   });
 }
 
+HWND maximisedAtStart = nullptr;
+
+LRESULT CALLBACK SeeMaximising(int code, WPARAM wParam, LPARAM lParam) {
+  const auto* seen = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && seen->message == WM_SIZE && seen->wParam == SIZE_MAXIMIZED)
+    maximisedAtStart = seen->hwnd;
+  return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(MainDialogTest, StartsUnmaximisedAndRowsAddedMaximisedStayInTheRestoredDialog) {
+  maximisedAtStart = nullptr;
+  const HHOOK hook =
+      ::SetWindowsHookExW(WH_CALLWNDPROC, SeeMaximising, nullptr, ::GetCurrentThreadId());
+  ASSERT_NE(hook, nullptr);
+  Run([&](HWND dialog) {
+    ::UnhookWindowsHookEx(hook);
+    EXPECT_EQ(maximisedAtStart, nullptr) << "the dialog showed maximised while it started";
+
+    ::ShowWindow(dialog, SW_MAXIMIZE);
+    RECT maximised{};
+    ::GetClientRect(dialog, &maximised);
+    int rows = 1;
+    for (; rows < 30; ++rows) {
+      Click(dialog, IDC_ADD_FILE);
+      const int group = 2201 + 13 * (rows - 1) + 12;
+      if (::GetDlgItem(dialog, group) == nullptr) break;
+      // The room measured at start-up is the maximised client area.
+      EXPECT_LE(ItemRect(dialog, group).bottom, maximised.bottom) << "row " << rows;
+    }
+    ASSERT_GT(rows, 3);
+    const int lastGroup = 2201 + 13 * (rows - 2) + 12;
+
+    ::ShowWindow(dialog, SW_RESTORE);
+    RECT client{};
+    ::GetClientRect(dialog, &client);
+    EXPECT_LE(ItemRect(dialog, lastGroup).bottom, client.bottom);
+    EXPECT_LE(ItemRect(dialog, IDC_GRID_FRAME).right, client.right);
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+TEST_F(MainDialogTest, TabReachesTheTopographyGrid) {
+  Run([](HWND dialog) {
+    Click(dialog, IDC_TOPOGRAPHY);
+    const HWND grid = GridWindowOf(dialog);
+    ::SetFocus(::GetDlgItem(dialog, IDC_TOPOGRAPHY));
+    for (int press = 0; press < 15 && ::GetFocus() != grid; ++press) PressKey(::GetFocus(), VK_TAB);
+    EXPECT_EQ(::GetFocus(), grid);
+    PressKey(grid, VK_TAB);
+    EXPECT_NE(::GetFocus(), grid) << "and leaves it again";
+    Click(dialog, IDC_EXIT);
+  });
+}
+
 TEST_F(MainDialogTest, ANewRowTakesTheNextIdsTheFirstRowsCoordinatesAndTheFirstRadios) {
   Run([](HWND dialog) {
     Click(dialog, IDC_MODE_SCRIPT3D);
@@ -365,6 +420,7 @@ TEST_F(MainDialogTest, AMergeWithTopographyTypedIntoTheGrid) {
     for (const wchar_t c : std::wstring(L"5")) ::SendMessageW(::GetFocus(), WM_CHAR, c, 1);
     Click(dialog, IDC_RUN_JOB);
     EXPECT_EQ(messages_.shown.size(), 2u);  // the elevation is still missing
+    EXPECT_EQ(::GetFocus(), ::GetDlgItem(dialog, IDC_RUN_JOB)) << "the keyboard stays put";
     for (const UINT key : {VK_RIGHT, VK_UP, VK_UP}) PressGridKey(dialog, key);
     TypeIntoGrid(dialog, {L"100"});
     // Enter reaches the grid through the dialog's keyboard handling too: it opens
@@ -448,13 +504,17 @@ TEST_F(MainDialogTest, ThePathTooltipShowsTheWholePath) {
   });
 }
 
-TEST_F(MainDialogTest, TheAboutBoxShowsTheVersionAndClosesWithEsc) {
+TEST_F(MainDialogTest, TheAboutBoxShowsTheVersionPointsToTheGuideAndClosesWithEsc) {
   std::wstring version;
   std::wstring address;
   Run([&](HWND dialog) {
     DriveNextDialog(L"关于 Dorvane", [&](HWND about) {
       version = ItemText(about, IDC_ABOUT_VERSION);
       address = ItemText(about, IDC_ABOUT_ADDRESS);
+      // No guide beside the test program: the link says so.
+      const HWND link = ::GetDlgItem(about, IDC_ABOUT_GUIDE);
+      ::SendMessageW(about, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_GUIDE, STN_CLICKED),
+                     reinterpret_cast<LPARAM>(link));
       PressKey(::GetFocus(), VK_ESCAPE);
     });
     Click(dialog, IDC_HELP_ABOUT);
@@ -462,7 +522,76 @@ TEST_F(MainDialogTest, TheAboutBoxShowsTheVersionAndClosesWithEsc) {
     Click(dialog, IDC_EXIT);
   });
   EXPECT_EQ(version, L"Dorvane1.1");
-  EXPECT_FALSE(address.empty());
+  std::wstring program(MAX_PATH, L'\0');
+  program.resize(::GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+  const std::wstring guide = std::filesystem::path(program).replace_filename(L"使用说明.txt");
+  ASSERT_FALSE(std::filesystem::exists(guide));
+  EXPECT_EQ(address, guide);
+  ASSERT_EQ(messages_.shown.size(), 1u);
+  EXPECT_EQ(messages_.shown[0].text, u"找不到使用说明：" + FromWide(guide));
+}
+
+// A close request reaches the dialog through a message box's own loop (taskbar,
+// End task); the command that showed the box goes on with the grid afterwards.
+TEST_F(MainDialogTest, ACloseDuringABoxEndsTheDialogOnlyAfterTheCommand) {
+  const auto a = DataFile(L"a.dat", kTwoDataLines);
+  const auto b = DataFile(L"b.dat", kTwoDataLines);
+  const struct {
+    const char* name;
+    std::function<void(HWND dialog, GridEditor& editor)> start;  // shows the box
+    const wchar_t* caption;
+    int answer;
+  } cases[] = {
+      {"deleting every row",
+       [](HWND dialog, GridEditor& editor) {
+         editor.SelectRegion({1, editor.GetRowCount() - 1, 1, 2});
+         ::SendMessageW(GridWindowOf(dialog), WM_COMMAND, kCmdDeleteRows, 0);
+       },
+       L"警告", IDYES},
+      {"inserting past the capacity",
+       [](HWND dialog, GridEditor& editor) {
+         editor.SetRowCount(editor.RowCapacity());
+         editor.SelectRegion({1, 2, 1, 1});
+         ::SendMessageW(GridWindowOf(dialog), WM_COMMAND, kCmdInsertRows, 0);
+       },
+       L"提示", IDYES},
+      {"a merge whose input changed",
+       [&](HWND dialog, GridEditor&) {
+         Browse(dialog, IDC_ROW_BROWSE, a);
+         Click(dialog, IDC_ADD_FILE);
+         Browse(dialog, 2201, b);
+         saveAnswers_.push_back((folder_ / L"merged.dat").wstring());
+         Click(dialog, IDC_OUTPUT_BROWSE);
+         WriteFileBytes(a, kOneDataLine);  // a format box, then b's merge reads the grid
+         Click(dialog, IDC_RUN_JOB);
+       },
+       L"错误", IDOK},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(a, kTwoDataLines);
+    messages_.shown.clear();
+    messages_.realBoxes = 1;
+    bool answered = false;
+    const INT_PTR result = Run([&](HWND dialog) {
+      Click(dialog, IDC_TOPOGRAPHY);
+      GridEditor* editor = TopographyEditorOf(dialog);
+      ASSERT_NE(editor, nullptr);
+      const HWND grid = GridWindowOf(dialog);
+      DriveNextDialog(c.caption, [&, dialog, grid](HWND) {
+        ::PostMessageW(dialog, WM_CLOSE, 0, 0);
+        // The box's loop delivers the close before it runs the next script.
+        DriveNextDialog(c.caption, [&, grid](HWND box) {
+          EXPECT_TRUE(::IsWindow(grid)) << "the grid is still in use";
+          answered = true;
+          ::SendMessageW(box, WM_COMMAND, c.answer, 0);
+        });
+      });
+      c.start(dialog, *editor);
+    });
+    EXPECT_TRUE(answered);
+    EXPECT_EQ(result, 0) << "ended by the close request";
+  }
 }
 
 }  // namespace
