@@ -20,12 +20,13 @@ struct Electrode {
   bool present = false;  // false: remote, or not part of this array
   double x = 0;          // metres along the line
   double z = kNoValue;   // where the file gives one
+  double across = 0;     // metres across the line: equatorial dipole-dipole's offset b
 };
 
 // One data line of one input, turned into explicit electrodes.
 struct Datum {
-  std::uint32_t input = 0;  // index into SurveyReport::inputs
-  std::uint64_t line = 0;   // 1-based line number in its file
+  std::uint32_t input = 0;                // index into SurveyReport::inputs
+  std::uint64_t line = 0;                 // 1-based line number in its file
   std::array<Electrode, 4> electrodes{};  // C1 C2 P1 P2
   double value = 0;                       // apparent resistivity, or resistance
   double ip = kNoValue;                   // where the file has IP
@@ -33,6 +34,10 @@ struct Datum {
 
 // A datum where the job puts it. Electrode x are placed too: along the long
 // profile (modes 0 and 1), along the line's own direction in plan (mode 2).
+// In mode 2, x and y are the plotted position in plan. The depth is NaN where
+// the electrodes make no array (two of them in one place); the elevation uses
+// the topography of the job (mode 0: the grid, else the first file's section;
+// modes 1 and 2: each file's own section), else the electrodes' own z.
 struct PlacedDatum {
   Datum datum;
   double x = 0;                 // plotted position: mean of the two pairs' midpoints
@@ -48,7 +53,7 @@ struct InputSummary {
   bool readable = false;
   std::int32_t arrayType = 0;  // as the header says; 0 when not read
   double spacing = 0;
-  std::uint64_t dataCount = 0;  // data lines read and placed
+  std::uint64_t dataCount = 0;                              // data lines read and placed
   double xMin = kNoValue, xMax = kNoValue;                  // plotted positions
   double electrodeMin = kNoValue, electrodeMax = kNoValue;  // electrode span, placed
   double depthMax = kNoValue;
@@ -91,10 +96,15 @@ class DatumSink {
 };
 
 // Reads every input of `job`, places each datum as the job's mode would and
-// checks the join. Memory does not grow with the number of data. `topography`
+// checks the join. Codes: errors "array-mismatch", "ip-mismatch",
+// "measurement-mismatch", "x-location-mismatch", "error-mismatch" (error
+// estimate column in one file only), "unreadable-line", "not-read"; warnings
+// "spacing-mismatch", "same-place", "duplicate-disagree", "gap", "off-grid",
+// "bad-value", "count-mismatch" (header count differs from the rows),
+// "topography-short", "topography-order", "unsupported". Findings come sorted
+// by input (-1 first) and line. Memory does not grow with the number of data. `topography`
 // (may be null) is used when the job asks for it; else the first file's own
 // topography section, if any.
-SurveyReport AnalyseSurvey(const MergeJob& job, const TopographyTable* topography,
-                           DatumSink* sink);
+SurveyReport AnalyseSurvey(const MergeJob& job, const TopographyTable* topography, DatumSink* sink);
 
 }  // namespace dorvane
