@@ -13,6 +13,7 @@ namespace {
 
 constexpr wchar_t kVersionText[] = L"Dorvane1.1";
 constexpr wchar_t kGuideName[] = L"使用说明.txt";
+constexpr COLORREF kLinkColour = RGB(0, 102, 204);
 
 // The user guide ships beside the program.
 std::wstring GuidePath() {
@@ -82,9 +83,14 @@ INT_PTR AboutBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-// The address field shows where the guide is, so that it can be copied.
+// The address field shows where the guide is, so that it can be copied;
+// scrolled to its end, it shows the file's name.
 void AboutBox::OnInitDialog() {
-  ::SetDlgItemTextW(box_, IDC_ABOUT_ADDRESS, guide_.c_str());
+  const HWND address = ::GetDlgItem(box_, IDC_ABOUT_ADDRESS);
+  ::SetWindowTextW(address, guide_.c_str());
+  const auto end = static_cast<WPARAM>(guide_.size());
+  ::SendMessageW(address, EM_SETSEL, end, static_cast<LPARAM>(end));
+  ::SendMessageW(address, EM_SCROLLCARET, 0, 0);
   ::SetDlgItemTextW(box_, IDC_ABOUT_VERSION, kVersionText);
 }
 
@@ -105,7 +111,7 @@ bool AboutBox::OnCommand(int id, int code) {
 // The guide's line reads as a link.
 INT_PTR AboutBox::OnColorStatic(HDC dc, HWND control) {
   if (control != ::GetDlgItem(box_, IDC_ABOUT_GUIDE)) return FALSE;
-  ::SetTextColor(dc, ::GetSysColor(COLOR_HOTLIGHT));
+  ::SetTextColor(dc, kLinkColour);
   ::SetBkMode(dc, TRANSPARENT);
   return reinterpret_cast<INT_PTR>(::GetSysColorBrush(COLOR_BTNFACE));
 }
