@@ -82,9 +82,10 @@ ScannedRow ScanRow(const std::u16string& path) {
         row.headerCountLine = HeaderCountLine(content.first(block.end), block.firstLine, count);
       },
       error);
-  if (!read) return NotRead(error);
-  // Written meanwhile: what the scan found may mix old and new bytes.
+  // Written meanwhile (a read that failed too, when it was cut short): what the
+  // scan found may mix old and new bytes.
   if (file.CurrentStamp() != file.stamp()) return NotRead(FileChangedError());
+  if (!read) return NotRead(error);
   row.outcome = count > 1 ? ScannedRow::Outcome::Merged : ScannedRow::Outcome::Refused;
   row.stamp = file.stamp();
   return row;
@@ -159,8 +160,14 @@ struct PlannedInput {
 };
 
 struct WriteFailure {
+  WriteFailure(SystemError why, std::optional<std::size_t> blamed) : error(why), input(blamed) {}
+
   SystemError error;
   std::optional<std::size_t> input;  // the input to blame; none: the output
+  // A destination written in place that could not be put back, and the copy of
+  // its content that stays (empty: none on disk).
+  bool unrestored = false;
+  std::u16string keptCopy;
 };
 
 // Opens each input again, as it was scanned, and copies its pieces.
@@ -215,15 +222,14 @@ bool CopyGuarded(const MappedFile& input, std::uint64_t offset, std::uint64_t co
   return true;
 }
 
-// The pieces of an input that is the destination itself, read before the output
-// is begun: an output written in place (in a folder that refuses new files)
-// starts by cutting its file short. Indexed like the plan's pieces.
+// The pieces of an input that is the destination itself, read before the
+// destination, written in place, changes. Indexed like the plan's pieces.
 std::optional<WriteFailure> ReadPiecesOfTheDestination(const OutputPlan& plan,
                                                        const std::vector<PlannedInput>& inputs,
                                                        const std::u16string& outputPath,
                                                        std::vector<std::string>& held) {
   const MappedFile destination(outputPath, MappedFile::Pages::InWindows);
-  if (!destination.isOpen()) return std::nullopt;  // none, or not a file an input could be
+  if (!destination.isOpen()) return std::nullopt;  // not a file an input could be
   held.resize(plan.pieces().size());
   InputsForWriting files(inputs);
   std::optional<WriteFailure> failure;
@@ -235,25 +241,46 @@ std::optional<WriteFailure> ReadPiecesOfTheDestination(const OutputPlan& plan,
     const MappedFile* input = files.Open(piece.source, failure);
     if (input == nullptr) return failure;
     SystemError error;
-    if (!CopyGuarded(*input, piece.offset, piece.length, held[i], error))
-      return WriteFailure{error, piece.source};
+    if (!CopyGuarded(*input, piece.offset, piece.length, held[i], error)) {
+      const bool changed = input->CurrentStamp() != inputs[piece.source].stamp;
+      return WriteFailure{changed ? FileChangedError() : error, piece.source};
+    }
   }
   if (!files.Close(failure)) return failure;
   return std::nullopt;
 }
 
-std::optional<WriteFailure> WritePlan(const OutputPlan& plan,
-                                      const std::vector<PlannedInput>& inputs,
-                                      const std::u16string& outputPath) {
-  std::vector<std::string> held;
-  if (auto failure = ReadPiecesOfTheDestination(plan, inputs, outputPath, held)) return failure;
-  OutputFile output;
-  if (!output.Begin(outputPath)) return WriteFailure{output.error(), std::nullopt};
+// Every other input, found as it was scanned before the destination written in
+// place changes: after that only a change during the copy can fail it.
+std::optional<WriteFailure> CheckTheOtherInputs(const OutputPlan& plan,
+                                                const std::vector<PlannedInput>& inputs,
+                                                const std::vector<std::string>& held) {
   InputsForWriting files(inputs);
   std::optional<WriteFailure> failure;
   for (std::size_t i = 0; i < plan.pieces().size(); ++i) {
     const OutputPiece& piece = plan.pieces()[i];
-    if (piece.source == OutputPiece::kOwnText || (i < held.size() && !held[i].empty())) {
+    if (piece.source == OutputPiece::kOwnText || !held[i].empty()) continue;
+    if (files.Open(piece.source, failure) == nullptr) return failure;
+  }
+  if (!files.Close(failure)) return failure;
+  return std::nullopt;
+}
+
+std::optional<WriteFailure> WritePieces(OutputFile& output, const OutputPlan& plan,
+                                        const std::vector<PlannedInput>& inputs,
+                                        const std::u16string& outputPath) {
+  // Only a destination written in place needs them: a temporary file leaves
+  // the destination, and so an input that it is, as it was until Commit.
+  std::vector<std::string> held(plan.pieces().size());
+  if (output.writesInPlace()) {
+    if (auto failure = ReadPiecesOfTheDestination(plan, inputs, outputPath, held)) return failure;
+    if (auto failure = CheckTheOtherInputs(plan, inputs, held)) return failure;
+  }
+  InputsForWriting files(inputs);
+  std::optional<WriteFailure> failure;
+  for (std::size_t i = 0; i < plan.pieces().size(); ++i) {
+    const OutputPiece& piece = plan.pieces()[i];
+    if (piece.source == OutputPiece::kOwnText || !held[i].empty()) {
       const auto bytes =
           piece.source == OutputPiece::kOwnText
               ? plan.TextOf(piece)
@@ -264,9 +291,9 @@ std::optional<WriteFailure> WritePlan(const OutputPlan& plan,
     const MappedFile* input = files.Open(piece.source, failure);
     if (input == nullptr) return failure;
     if (!output.AppendFrom(*input, piece.offset, piece.length)) {
-      const bool inputFailed = output.inputFailed();
-      return WriteFailure{output.error(),
-                          inputFailed ? std::optional<std::size_t>(piece.source) : std::nullopt};
+      if (!output.inputFailed()) return WriteFailure{output.error(), std::nullopt};
+      const bool changed = input->CurrentStamp() != inputs[piece.source].stamp;
+      return WriteFailure{changed ? FileChangedError() : output.error(), piece.source};
     }
   }
   if (!files.Close(failure)) return failure;
@@ -274,11 +301,47 @@ std::optional<WriteFailure> WritePlan(const OutputPlan& plan,
   return std::nullopt;
 }
 
+std::optional<WriteFailure> WritePlan(const OutputPlan& plan,
+                                      const std::vector<PlannedInput>& inputs,
+                                      const std::u16string& outputPath) {
+  OutputFile output;
+  if (!output.Begin(outputPath)) return WriteFailure{output.error(), std::nullopt};
+  std::optional<WriteFailure> failure = WritePieces(output, plan, inputs, outputPath);
+  if (failure) {
+    output.Abandon();
+    failure->unrestored = output.restoreFailed();
+    failure->keptCopy = output.keptCopy();
+  }
+  return failure;
+}
+
 void ShowMerged(MessageBoxes& messages, const std::u16string& outputPath) {
   MessageRequest request;
   request.text = outputPath;
   request.caption = u"文件合并成功";
   messages.Show(request);
+}
+
+// A changed input is named; any other failure gets the system's text first. A
+// destination written in place that could not be put back is said to be so.
+void ShowWriteFailure(const WriteFailure& failure, const std::vector<PlannedInput>& inputs,
+                      FileAccess& files, MessageBoxes& messages, MergeInputReport& report) {
+  const bool changed = failure.input && failure.error == FileChangedError();
+  if (changed) {
+    ShowJobError(messages,
+                 u"输入文件在合并过程中被修改，文件合并失败：" + *inputs[*failure.input].path);
+  } else {
+    files.ReportSystemError(failure.error);
+  }
+  if (failure.input)
+    report.LeftOut(*inputs[*failure.input].path, MergeInputReport::Reason::NotRead);
+  if (failure.unrestored) {
+    std::u16string text = u"文件合并失败，输出文件原有的内容未能恢复";
+    if (!failure.keptCopy.empty()) text += u"，已保存在：" + failure.keptCopy;
+    ShowJobError(messages, text);
+  } else if (!changed) {
+    ShowJobError(messages, u"文件合并失败，请检查输出文件名");
+  }
 }
 
 // Nobody to tell.
@@ -311,7 +374,10 @@ int MergeToLongProfile(const MergeJob& job, const TopographyTable& topography, F
       case ScannedRow::Outcome::NoFile:
         break;
       case ScannedRow::Outcome::NotRead:
-        files.ReportSystemError(scanned[i].error);
+        if (scanned[i].error == FileChangedError())
+          ShowJobError(messages, u"输入文件在合并过程中被修改，已跳过：" + rows[i].inputPath);
+        else
+          files.ReportSystemError(scanned[i].error);
         report.LeftOut(rows[i].inputPath, MergeInputReport::Reason::NotRead);
         break;
       case ScannedRow::Outcome::Refused:
@@ -349,10 +415,7 @@ int MergeToLongProfile(const MergeJob& job, const TopographyTable& topography, F
   plan.PutCount(scanned[merged.front()].headerCountLine, FormatInteger(total));
 
   if (const std::optional<WriteFailure> failure = WritePlan(plan, inputs, job.outputPath())) {
-    files.ReportSystemError(failure->error);
-    if (failure->input)
-      report.LeftOut(*inputs[*failure->input].path, MergeInputReport::Reason::NotRead);
-    ShowJobError(messages, u"文件合并失败，请检查输出文件名");
+    ShowWriteFailure(*failure, inputs, files, messages, report);
   } else {
     ShowMerged(messages, job.outputPath());
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "data/data_block.h"
 #include "data/decimal.h"
@@ -22,24 +23,35 @@ std::optional<std::size_t> FindCrLf(std::span<const std::uint8_t> text, std::siz
   return std::nullopt;
 }
 
-// A line that holds one number token, no letter, and that number is `count`.
-bool HoldsOnlyTheCount(std::span<const std::uint8_t> line, std::int64_t count) {
+// The one number a line holds: no letter, a single number token. None otherwise.
+std::optional<double> OnlyNumberOf(std::span<const std::uint8_t> line) {
   std::optional<std::string_view> token;
   for (std::size_t p = 0; p < line.size();) {
-    if (IsLetterByte(line[p])) return false;
+    if (IsLetterByte(line[p])) return std::nullopt;
     if (!IsNumberByte(line[p])) {
       ++p;
       continue;
     }
-    if (token) return false;
+    if (token) return std::nullopt;
     const std::size_t start = p;
     while (p < line.size() && IsNumberByte(line[p])) ++p;
     token = std::string_view(reinterpret_cast<const char*>(line.data()) + start, p - start);
   }
-  if (!token) return false;
+  if (!token) return std::nullopt;
   const DecimalPrefix number = ReadDecimalPrefix(*token);
-  return number.end == token->size() && number.value == static_cast<double>(count);
+  if (number.end != token->size()) return std::nullopt;
+  return number.value;
 }
+
+bool HoldsALetter(std::span<const std::uint8_t> line) {
+  return std::any_of(line.begin(), line.end(), IsLetterByte);
+}
+
+// Array types whose header has the count on line 4, right after the type.
+constexpr bool IsIndexBased(double type) {
+  return type >= 1 && type <= 7 && type == static_cast<int>(type);
+}
+constexpr double kGeneralArray = 11;
 
 }  // namespace
 
@@ -60,17 +72,31 @@ TextSummary Summarize(std::span<const std::uint8_t> bytes) {
 
 std::optional<LineSpan> HeaderCountLine(std::span<const std::uint8_t> firstPart,
                                         std::uint64_t headerEnd, std::int64_t count) {
-  std::size_t start = 0;
-  for (int number = 1;; ++number) {
+  std::vector<LineSpan> header;
+  for (std::size_t start = 0;;) {
     const std::optional<std::size_t> cr = FindCrLf(firstPart, start);
-    if (!cr) return std::nullopt;
-    if (number >= 4) {
-      if (*cr + 2 > headerEnd) return std::nullopt;
-      if (HoldsOnlyTheCount(firstPart.subspan(start, *cr - start), count))
-        return LineSpan{start, *cr};
-    }
+    if (!cr || *cr + 2 > headerEnd) break;
+    header.push_back({start, *cr});
     start = *cr + 2;
   }
+  auto line = [&](std::size_t number) {
+    const LineSpan& span = header[number - 1];
+    return firstPart.subspan(span.start, span.end - span.start);
+  };
+
+  // The layout of the header, where the array type (line 3) makes it known: a
+  // stale count or a header number that happens to equal the count says nothing.
+  const std::optional<double> type = header.size() >= 4 ? OnlyNumberOf(line(3)) : std::nullopt;
+  if (type && IsIndexBased(*type) && OnlyNumberOf(line(4))) return header[3];
+  // General array: line 4 is the sub-array type, then the measurement-type
+  // caption and its value, then the count.
+  if (type && *type == kGeneralArray && header.size() >= 7 && HoldsALetter(line(5)) &&
+      OnlyNumberOf(line(7)))
+    return header[6];
+  // Otherwise the line that says so itself; line 4 when none does.
+  for (std::size_t number = 4; number <= header.size(); ++number)
+    if (OnlyNumberOf(line(number)) == static_cast<double>(count)) return header[number - 1];
+  return std::nullopt;
 }
 
 void OutputPlan::AddInput(std::size_t source, std::uint64_t offset, const TextSummary& summary) {

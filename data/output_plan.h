@@ -34,11 +34,13 @@ struct LineSpan {
   friend bool operator==(const LineSpan&, const LineSpan&) = default;
 };
 
-// The line that carries the number of data points when the first merged file
-// says so itself: the first header line from line 4 on that holds nothing but
-// the file's own data-line count (general-array files keep it on line 7, after
-// their measurement-type lines). `firstPart` is that file up to the end of its
-// data block, `headerEnd` the start of its first data line.
+// The line that carries the number of data points in the first merged file, by
+// the layout its array type (line 3) gives the header: line 4 for the index-based
+// types, the line after the measurement-type caption and its value for general
+// arrays. Where the layout is not known, the first header line from line 4 on
+// that holds nothing but the file's own data-line count. None: line 4 of the
+// output. `firstPart` is that file up to the end of its data block, `headerEnd`
+// the start of its first data line.
 std::optional<LineSpan> HeaderCountLine(std::span<const std::uint8_t> firstPart,
                                         std::uint64_t headerEnd, std::int64_t count);
 

@@ -9,9 +9,11 @@ enum SlotState : int { kFree, kClaimed, kLive, kTaken };
 
 struct Slot {
   std::atomic<int> state{kFree};
-  std::atomic<Path> path{nullptr};
+  std::atomic<Action> action{nullptr};
+  std::atomic<const void*> data{nullptr};
 };
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<Path>::is_always_lock_free,
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<Action>::is_always_lock_free &&
+                  std::atomic<const void*>::is_always_lock_free,
               "signal handlers may only use lock-free atomics");
 
 // A process writes one or two outputs at a time; this is plenty.
@@ -20,11 +22,12 @@ Slot slots[kSlots];
 
 }  // namespace
 
-int Add(Path path) {
+int Add(Action action, const void* data) {
   for (int i = 0; i < kSlots; ++i) {
     int expected = kFree;
     if (!slots[i].state.compare_exchange_strong(expected, kClaimed)) continue;
-    slots[i].path.store(path);
+    slots[i].action.store(action);
+    slots[i].data.store(data);
     slots[i].state.store(kLive);
     return i;
   }
@@ -37,10 +40,10 @@ bool Remove(int slot) {
   return slots[slot].state.compare_exchange_strong(expected, kFree);
 }
 
-void TakeAll(void (*remove)(Path path)) {
+void TakeAll() {
   for (Slot& slot : slots) {
     int expected = kLive;
-    if (slot.state.compare_exchange_strong(expected, kTaken)) remove(slot.path.load());
+    if (slot.state.compare_exchange_strong(expected, kTaken)) slot.action.load()(slot.data.load());
   }
 }
 

@@ -9,11 +9,14 @@
 
 namespace dorvane {
 
-// Size, last modification and identity of a file: a different stamp means that
-// the file was written or replaced in between.
+// Size, last modification, last change and identity of a file: a different stamp
+// means that the file was written or replaced in between. The change time is
+// the system's own: programs that put a modification time back (copies that keep
+// times, archives, sync clients) cannot set it.
 struct FileStamp {
   std::uint64_t size = 0;
   std::int64_t modified = 0;   // in the system's own ticks
+  std::int64_t changed = 0;    // content or attributes, in the same ticks
   std::uint64_t identity = 0;  // volume and file number
 
   friend bool operator==(const FileStamp&, const FileStamp&) = default;

@@ -27,6 +27,8 @@ FileStamp StampOf(const struct stat& status) {
   stamp.size = static_cast<std::uint64_t>(status.st_size);
   stamp.modified =
       static_cast<std::int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec;
+  stamp.changed =
+      static_cast<std::int64_t>(status.st_ctim.tv_sec) * 1'000'000'000 + status.st_ctim.tv_nsec;
   stamp.identity = static_cast<std::uint64_t>(status.st_dev) * 0x9E3779B97F4A7C15ull ^
                    static_cast<std::uint64_t>(status.st_ino);
   return stamp;

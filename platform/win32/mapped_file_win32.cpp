@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/mapped_file.h"
 #include "platform/win32/handles.h"
@@ -13,12 +14,20 @@ HANDLE AsHandle(std::intptr_t file) {
   return reinterpret_cast<HANDLE>(file);
 }
 
-FileStamp StampOf(const BY_HANDLE_FILE_INFORMATION& info) {
+// The change time comes only with the basic information; the index and the
+// volume only with the other.
+std::optional<FileStamp> StampOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  FILE_BASIC_INFO basic{};
+  if (!::GetFileInformationByHandle(file, &info) ||
+      !::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+    return std::nullopt;
   FileStamp stamp;
   stamp.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
   stamp.modified =
       static_cast<std::int64_t>(std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32 |
                                 info.ftLastWriteTime.dwLowDateTime);
+  stamp.changed = basic.ChangeTime.QuadPart;
   stamp.identity = (std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow) ^
                    std::uint64_t{info.dwVolumeSerialNumber} * 0x9E3779B97F4A7C15ull;
   return stamp;
@@ -32,9 +41,9 @@ SystemError MappedFile::Map(std::u16string_view path, Pages) {
   win32::UniqueFile file(::CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return LastSystemError();
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!::GetFileInformationByHandle(file.get(), &info)) return LastSystemError();
-  const FileStamp stamp = StampOf(info);
+  const std::optional<FileStamp> known = StampOf(file.get());
+  if (!known) return LastSystemError();
+  const FileStamp stamp = *known;
   if (stamp.size > SIZE_MAX) return {ERROR_NOT_ENOUGH_MEMORY};
   // An empty file cannot be mapped: the system refuses it with its own text.
   const win32::UniqueKernelHandle mapping(
@@ -51,9 +60,8 @@ SystemError MappedFile::Map(std::u16string_view path, Pages) {
 }
 
 std::optional<FileStamp> MappedFile::CurrentStamp() const {
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (file_ == -1 || !::GetFileInformationByHandle(AsHandle(file_), &info)) return std::nullopt;
-  return StampOf(info);
+  if (file_ == -1) return std::nullopt;
+  return StampOf(AsHandle(file_));
 }
 
 // The view's pages come in as they are read; the system reads ahead by itself.

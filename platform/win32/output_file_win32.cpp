@@ -2,14 +2,19 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "platform/interrupt_cleanup.h"
 #include "platform/output_file.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/paths.h"
+#include "platform/win32/text.h"
 
 namespace dorvane {
 namespace {
@@ -31,11 +36,9 @@ std::wstring FolderPrefix(const std::wstring& path) {
   return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
 }
 
-// A short name beside the destination, so that replacing it is a rename within
-// one volume. Shared for deleting, so a console interrupt can remove it while
-// it is open.
-win32::UniqueFile CreateTemporaryBeside(const std::wstring& destination, std::wstring& tempPath) {
-  const std::wstring folder = FolderPrefix(destination);
+// A new file named `prefix` and a random part.
+win32::UniqueFile CreateNamed(const std::wstring& prefix, DWORD access, DWORD share,
+                              std::wstring& path) {
   std::random_device seed;
   std::mt19937 random(seed());
   for (int attempt = 0; attempt < 64; ++attempt) {
@@ -43,12 +46,20 @@ win32::UniqueFile CreateTemporaryBeside(const std::wstring& destination, std::ws
     const unsigned value = random();
     for (int i = 0; i < 8; ++i) suffix[i] = L"0123456789abcdef"[(value >> (i * 4)) & 0xF];
     suffix[8] = L'\0';
-    tempPath = folder + L"~dv" + suffix + L".tmp";
-    win32::UniqueFile file(::CreateFileW(tempPath.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE,
-                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    path = prefix + suffix + L".tmp";
+    win32::UniqueFile file(::CreateFileW(path.c_str(), access, share, nullptr, CREATE_NEW,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file || ::GetLastError() != ERROR_FILE_EXISTS) return file;
   }
   return {};
+}
+
+// A short name beside the destination, so that replacing it is a rename within
+// one volume. Shared for deleting, so a console interrupt can remove it while
+// it is open.
+win32::UniqueFile CreateTemporaryBeside(const std::wstring& destination, std::wstring& tempPath) {
+  return CreateNamed(FolderPrefix(destination) + L"~dv", GENERIC_WRITE, FILE_SHARE_DELETE,
+                     tempPath);
 }
 
 bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
@@ -86,8 +97,8 @@ DWORD MoveIntoPlace(const std::wstring& temp, const std::wstring& destination) {
 // a failed ReplaceFileW may leave its own temporary file behind (Wine does).
 DWORD ProbeMovable(const std::wstring& destination) {
   const win32::UniqueFile file(::CreateFileW(
-      destination.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+      destination.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   return file ? ERROR_SUCCESS : ::GetLastError();
 }
 
@@ -117,19 +128,153 @@ void RestoreAttributes(const std::wstring& path, DWORD wanted) {
   ::SetFileAttributesW(path.c_str(), (now & ~kKeptAttributes) | (wanted & kKeptAttributes));
 }
 
-void RemoveOnInterrupt(interrupt_cleanup::Path path) {
+void RemoveOnInterrupt(const void* path) {
   ::DeleteFileW(static_cast<const wchar_t*>(path));
 }
 
 // Runs on a thread of its own; the default handler then ends the process.
 BOOL WINAPI OnConsoleEvent(DWORD) {
-  interrupt_cleanup::TakeAll(RemoveOnInterrupt);
+  interrupt_cleanup::TakeAll();
   return FALSE;
 }
 
 void InstallConsoleHandlerOnce() {
   static std::once_flag once;
   std::call_once(once, [] { ::SetConsoleCtrlHandler(OnConsoleEvent, TRUE); });
+}
+
+std::optional<std::uint64_t> IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) return std::nullopt;
+  return (std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow) ^
+         std::uint64_t{info.dwVolumeSerialNumber} * 0x9E3779B97F4A7C15ull;
+}
+
+// The previous content of a destination written in place. The lock keeps a
+// console interrupt, which puts the content back on a thread of its own, and
+// the writer apart.
+struct Backup {
+  SRWLOCK lock = SRWLOCK_INIT;
+  HANDLE destination = INVALID_HANDLE_VALUE;  // set, under the lock, before its first change
+  win32::UniqueFile file;                     // the copy on disk
+  std::wstring path;                          // its path
+  std::unique_ptr<std::uint8_t[]> memory;     // else the copy in memory
+  std::uint64_t size = 0;
+  std::uint64_t identity = 0;  // of the destination
+};
+
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { ::AcquireSRWLockExclusive(&lock_); }
+  ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+
+ private:
+  SRWLOCK& lock_;
+};
+
+bool MoveTo(HANDLE file, std::uint64_t offset) {
+  LARGE_INTEGER position{};
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  return ::SetFilePointerEx(file, position, nullptr, FILE_BEGIN);
+}
+
+constexpr std::size_t kCopyChunk = 1u << 20;
+
+// Reads `size` bytes of `from` from its start and hands them on a chunk at a time.
+bool CopyFrom(HANDLE from, std::uint64_t size,
+              const std::function<bool(const std::uint8_t*, std::size_t)>& take) {
+  if (!MoveTo(from, 0)) return false;
+  std::vector<std::uint8_t> buffer(
+      static_cast<std::size_t>(std::min<std::uint64_t>(size, kCopyChunk)));
+  for (std::uint64_t done = 0; done < size;) {
+    DWORD read = 0;
+    const auto wanted = static_cast<DWORD>(std::min<std::uint64_t>(size - done, buffer.size()));
+    if (!::ReadFile(from, buffer.data(), wanted, &read, nullptr)) return false;
+    if (read == 0) {
+      ::SetLastError(ERROR_HANDLE_EOF);  // shorter than it was a moment ago
+      return false;
+    }
+    if (!take(buffer.data(), read)) return false;
+    done += read;
+  }
+  return true;
+}
+
+// A copy of the destination's content, flushed to disk before the destination
+// changes; in memory where the temporary folder refuses it.
+std::unique_ptr<Backup> KeepACopy(HANDLE destination, std::uint64_t size, SystemError& error) {
+  auto backup = std::make_unique<Backup>();
+  backup->size = size;
+  wchar_t folder[MAX_PATH + 1] = {};
+  const DWORD length = ::GetTempPathW(MAX_PATH + 1, folder);
+  if (length > 0 && length <= MAX_PATH) {
+    std::wstring path;
+    win32::UniqueFile file =
+        CreateNamed(std::wstring(folder) + L"dorvane-", GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_DELETE, path);
+    if (file &&
+        CopyFrom(destination, size,
+                 [&](const std::uint8_t* bytes, std::size_t count) {
+                   return WriteAll(file.get(), {bytes, count});
+                 }) &&
+        ::FlushFileBuffers(file.get())) {
+      backup->file = std::move(file);
+      backup->path = path;
+      return backup;
+    }
+    if (file) {
+      file.reset();
+      ::DeleteFileW(path.c_str());
+    }
+  }
+  backup->memory.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(size) + 1]);
+  if (!backup->memory) {
+    error = {ERROR_NOT_ENOUGH_MEMORY};
+    return nullptr;
+  }
+  std::uint64_t at = 0;
+  if (!CopyFrom(destination, size, [&](const std::uint8_t* bytes, std::size_t count) {
+        std::memcpy(backup->memory.get() + at, bytes, count);
+        at += count;
+        return true;
+      })) {
+    error = LastSystemError();
+    return nullptr;
+  }
+  return backup;
+}
+
+// Writes the copy back over the destination.
+bool PutBack(HANDLE destination, Backup& backup) {
+  if (!MoveTo(destination, 0)) return false;
+  if (backup.file) {
+    if (!CopyFrom(backup.file.get(), backup.size,
+                  [&](const std::uint8_t* bytes, std::size_t count) {
+                    return WriteAll(destination, {bytes, count});
+                  }))
+      return false;
+  } else if (!WriteAll(destination, {backup.memory.get(), static_cast<std::size_t>(backup.size)})) {
+    return false;
+  }
+  return MoveTo(destination, backup.size) && ::SetEndOfFile(destination) &&
+         ::FlushFileBuffers(destination);
+}
+
+void RemoveCopy(Backup& backup) {
+  if (!backup.file) return;
+  backup.file.reset();
+  ::DeleteFileW(backup.path.c_str());
+}
+
+// Keeps the lock for good: the writer stops before its next piece, and the
+// process ends. A copy that cannot be put back stays for the user to take.
+void RestoreOnInterrupt(const void* data) {
+  auto& backup = *static_cast<Backup*>(const_cast<void*>(data));
+  ::AcquireSRWLockExclusive(&backup.lock);
+  if (backup.destination == INVALID_HANDLE_VALUE || PutBack(backup.destination, backup))
+    RemoveCopy(backup);
 }
 
 enum class Target { Temporary, InPlaceFile, InPlaceStream };
@@ -144,6 +289,10 @@ struct OutputFile::State {
   DWORD attributes = 0;    // of the destination
   std::unique_ptr<wchar_t[]> tempPath;
   int cleanupSlot = -1;
+  std::unique_ptr<Backup> backup;  // only for Target::InPlaceFile
+  int backupSlot = -1;
+  bool restoreFailed = false;
+  std::u16string keptCopy;
   std::uint64_t written = 0;
   SystemError error;
   bool inputFailed = false;
@@ -154,10 +303,12 @@ struct OutputFile::State {
     return false;
   }
 
+  bool isOpen() const { return file || backup; }
+
   void RegisterTemporary(const std::wstring& path) {
     tempPath = std::make_unique<wchar_t[]>(path.size() + 1);
     std::memcpy(tempPath.get(), path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-    cleanupSlot = interrupt_cleanup::Add(tempPath.get());
+    cleanupSlot = interrupt_cleanup::Add(RemoveOnInterrupt, tempPath.get());
   }
 
   void ForgetTemporary() {
@@ -175,26 +326,118 @@ struct OutputFile::State {
     return true;
   }
 
-  // Cuts the output back to what it held before a failed piece.
+  // Keeps the destination's content to put back. The destination is opened for
+  // writing only with the first piece: until then it may be read as an input,
+  // which refuses to share with a writer.
+  bool BeginInPlace() {
+    const win32::UniqueFile source(::CreateFileW(destination.c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    const std::optional<std::uint64_t> identity = source ? IdentityOf(source.get()) : std::nullopt;
+    if (!identity || !::GetFileSizeEx(source.get(), &size)) return Fail(LastSystemError());
+    SystemError why;
+    backup = KeepACopy(source.get(), static_cast<std::uint64_t>(size.QuadPart), why);
+    if (!backup) return Fail(why);
+    backup->identity = *identity;
+    backupSlot = interrupt_cleanup::Add(RestoreOnInterrupt, backup.get());
+    target = Target::InPlaceFile;
+    return true;
+  }
+
+  // Opens the destination written in place for its first change; it must still
+  // be the file whose content was kept.
+  bool Touch() {
+    if (target != Target::InPlaceFile || file) return true;
+    win32::UniqueFile opened(::CreateFileW(destination.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened) return Fail(LastSystemError());
+    if (IdentityOf(opened.get()) != backup->identity) return Fail(FileChangedError());
+    const ExclusiveLock lock(backup->lock);
+    file = std::move(opened);
+    backup->destination = file.get();
+    return true;
+  }
+
+  bool Write(std::span<const std::uint8_t> bytes) {
+    if (target != Target::InPlaceFile) return WriteAll(file.get(), bytes);
+    const ExclusiveLock lock(backup->lock);
+    return WriteAll(file.get(), bytes);
+  }
+
+  // Cuts the output back to what it held before a failed piece. In place, what
+  // lies past it is the old content or a failed piece: both go by Commit.
   void RollBack() {
-    if (target == Target::InPlaceStream) return;
+    if (target == Target::InPlaceStream || !file) return;
     LARGE_INTEGER length{};
     length.QuadPart = static_cast<LONGLONG>(written);
     if (!::SetFilePointerEx(file.get(), length, nullptr, FILE_BEGIN) ||
-        !::SetEndOfFile(file.get())) {
+        (target != Target::InPlaceFile && !::SetEndOfFile(file.get()))) {
       const SystemError why = LastSystemError();
       Drop();
       error = why;
     }
   }
 
-  // Closed first: the open file would refuse to be deleted.
+  // Lets the copy go; false when an interrupt has taken it and owns it now.
+  bool ForgetBackup() {
+    if (!interrupt_cleanup::Remove(backupSlot)) {
+      static_cast<void>(backup.release());
+      static_cast<void>(file.release());
+      return false;
+    }
+    backupSlot = -1;
+    return true;
+  }
+
   void Drop() {
+    if (backup && ForgetBackup()) {
+      const bool restored = !file || PutBack(file.get(), *backup);
+      file.reset();
+      if (restored) {
+        RemoveCopy(*backup);
+      } else {
+        restoreFailed = true;
+        if (backup->file) keptCopy = FromWide(backup->path);
+      }
+      backup.reset();
+    }
+    // Closed first: the open file would refuse to be deleted.
     file.reset();
     if (tempPath) {
       ::DeleteFileW(tempPath.get());
       ForgetTemporary();
     }
+  }
+
+  // The destination written in place becomes the output: cut to its length and
+  // flushed, then its copy goes.
+  bool CommitInPlace() {
+    if (!Touch()) {
+      const SystemError why = error;
+      Drop();
+      return Fail(why);
+    }
+    bool done = false;
+    {
+      const ExclusiveLock lock(backup->lock);
+      LARGE_INTEGER length{};
+      length.QuadPart = static_cast<LONGLONG>(written);
+      done = ::SetFilePointerEx(file.get(), length, nullptr, FILE_BEGIN) &&
+             ::SetEndOfFile(file.get()) && ::FlushFileBuffers(file.get());
+    }
+    if (!done) {
+      const SystemError why = LastSystemError();
+      Drop();
+      return Fail(why);
+    }
+    if (ForgetBackup()) {
+      RemoveCopy(*backup);
+      backup.reset();
+      file.reset();
+    }
+    return true;
   }
 };
 
@@ -227,7 +470,7 @@ bool OutputFile::Begin(std::u16string_view destination) {
   if (!temp) {
     const SystemError why = LastSystemError();
     if (!s.replacing || why.code != ERROR_ACCESS_DENIED) return s.Fail(why);
-    return s.OpenInPlace(TRUNCATE_EXISTING, Target::InPlaceFile);
+    return s.BeginInPlace();
   }
   s.file = std::move(temp);
   s.target = Target::Temporary;
@@ -237,8 +480,9 @@ bool OutputFile::Begin(std::u16string_view destination) {
 
 bool OutputFile::Append(std::span<const std::uint8_t> bytes) {
   State& s = *state_;
-  if (!s.file) return s.Fail({ERROR_INVALID_HANDLE});
-  if (!WriteAll(s.file.get(), bytes)) {
+  if (!s.isOpen()) return s.Fail({ERROR_INVALID_HANDLE});
+  if (!s.Touch()) return false;
+  if (!s.Write(bytes)) {
     const SystemError why = LastSystemError();
     s.RollBack();
     return s.Fail(why);
@@ -249,12 +493,13 @@ bool OutputFile::Append(std::span<const std::uint8_t> bytes) {
 
 bool OutputFile::AppendFrom(const MappedFile& input, std::uint64_t offset, std::uint64_t count) {
   State& s = *state_;
-  if (!s.file) return s.Fail({ERROR_INVALID_HANDLE});
+  if (!s.isOpen()) return s.Fail({ERROR_INVALID_HANDLE});
   if (!input.isOpen() || offset > input.size() || count > input.size() - offset)
     return s.Fail({ERROR_INVALID_PARAMETER});
+  if (!s.Touch()) return false;
   // Large writes straight from the view; a page that cannot be read in fails
   // the write, and the input is to blame when it is no longer what it was.
-  if (!WriteAll(s.file.get(), input.content().subspan(offset, count))) {
+  if (!s.Write(input.content().subspan(offset, count))) {
     const SystemError why = LastSystemError();
     const std::optional<FileStamp> now = input.CurrentStamp();
     const SystemError unreadable = LastSystemError();
@@ -269,7 +514,12 @@ bool OutputFile::AppendFrom(const MappedFile& input, std::uint64_t offset, std::
 
 bool OutputFile::Commit() {
   State& s = *state_;
-  if (!s.file) return s.Fail(s.error.code != 0 ? s.error : SystemError{ERROR_INVALID_HANDLE});
+  if (!s.isOpen()) return s.Fail(s.error.code != 0 ? s.error : SystemError{ERROR_INVALID_HANDLE});
+  if (s.target == Target::InPlaceFile) {
+    if (!s.CommitInPlace()) return false;
+    s.error = {};
+    return true;
+  }
   auto fail = [&](SystemError why) {
     s.Drop();
     return s.Fail(why);
@@ -295,7 +545,19 @@ void OutputFile::Abandon() {
 }
 
 bool OutputFile::isOpen() const {
-  return static_cast<bool>(state_->file);
+  return state_->isOpen();
+}
+
+bool OutputFile::writesInPlace() const {
+  return state_->target == Target::InPlaceFile && state_->backup != nullptr;
+}
+
+bool OutputFile::restoreFailed() const {
+  return state_->restoreFailed;
+}
+
+std::u16string OutputFile::keptCopy() const {
+  return state_->keptCopy;
 }
 
 std::uint64_t OutputFile::size() const {

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -46,14 +47,16 @@ void WriteFile(const fs::path& path, std::string_view content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
-// Runs `body` in a child process as a user without privileges (nobody, when the
-// tests run as root, who may write anything) and returns its exit status.
-int RunUnprivileged(const std::function<int()>& body) {
+constexpr uid_t kNobody = 65534;
+
+// Runs `body` in a child process as a user without privileges (nobody, member of
+// `groups`, when the tests run as root, who may write anything) and returns its
+// exit status.
+int RunUnprivileged(const std::function<int()>& body, const std::vector<gid_t>& groups = {}) {
   const pid_t child = ::fork();
   if (child == 0) {
-    constexpr uid_t kNobody = 65534;
-    if (::geteuid() == 0 &&
-        (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
+    if (::geteuid() == 0 && (::setgroups(groups.size(), groups.data()) != 0 ||
+                             ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0))
       ::_exit(255);
     ::_exit(body());
   }
@@ -69,7 +72,13 @@ class FileAccessTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     folder_ = pattern;
   }
-  void TearDown() override { fs::remove_all(folder_); }
+  void TearDown() override {
+    ::unsetenv("TMPDIR");  // set by the tests that write in place
+    fs::permissions(folder_, fs::perms(0700));
+    for (const auto& entry : fs::recursive_directory_iterator(folder_))
+      if (entry.is_directory() && !entry.is_symlink()) fs::permissions(entry, fs::perms(0755));
+    fs::remove_all(folder_);
+  }
 
   std::u16string PathOf(const fs::path& path) const { return FromUtf8(path.string()); }
 
@@ -82,6 +91,26 @@ class FileAccessTest : public ::testing::Test {
     EXPECT_EQ(shown.buttons, MessageButtons::Ok);
     EXPECT_EQ(shown.icon, MessageIcon::Information);
     EXPECT_EQ(shown.owner, MessageOwner::None);
+  }
+
+  // A writable file in a folder that refuses new files, written in place by
+  // nobody; the copies of its content go to TemporaryFolder().
+  fs::path InPlaceDestination(std::string_view content) {
+    fs::permissions(folder_, fs::perms(0755));
+    fs::create_directories(folder_ / "read-only");
+    fs::create_directories(TemporaryFolder());
+    fs::permissions(TemporaryFolder(), fs::perms(0777));
+    const fs::path out = folder_ / "read-only" / "long.dat";
+    WriteFile(out, content);
+    fs::permissions(out, fs::perms(0666));
+    fs::permissions(folder_ / "read-only", fs::perms(0555));
+    ::setenv("TMPDIR", TemporaryFolder().c_str(), 1);
+    return out;
+  }
+  fs::path TemporaryFolder() const { return folder_ / "tmp"; }
+  void TearDownInPlace() {
+    ::unsetenv("TMPDIR");
+    fs::permissions(folder_ / "read-only", fs::perms(0755));
   }
 
   std::vector<std::string> FolderEntries() const {
@@ -218,8 +247,14 @@ TEST_F(FileAccessTest, PermissionsOfTheFileAndItsFolderDecideHowItIsWritten) {
       {"writable file, read-only folder: in place", kReadOnlyFolder, kWritableFile, 0, true},
       {"new file, read-only folder", kReadOnlyFolder, std::nullopt, EACCES, false},
       {"writable file, open folder", kOpenFolder, kWritableFile, 0, true},
+      // Only the owner of a file or of the folder may rename over it there.
+      {"another user's writable file, sticky folder: in place", fs::perms(01777), kWritableFile, 0,
+       true},
   };
   fs::permissions(folder_, fs::perms(0755));
+  fs::create_directory(TemporaryFolder());
+  fs::permissions(TemporaryFolder(), fs::perms(0777));
+  ::setenv("TMPDIR", TemporaryFolder().c_str(), 1);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path sub = folder_ / c.name;
@@ -249,7 +284,36 @@ TEST_F(FileAccessTest, PermissionsOfTheFileAndItsFolderDecideHowItIsWritten) {
       entries.push_back(entry.path().filename().string());
     EXPECT_EQ(entries, c.file || c.written ? std::vector<std::string>{"long.dat"}
                                            : std::vector<std::string>{});
+    EXPECT_TRUE(fs::is_empty(TemporaryFolder()));
   }
+  ::unsetenv("TMPDIR");
+}
+
+// Keeping the owner of a replaced file takes privileges; its group only takes
+// belonging to it.
+TEST_F(FileAccessTest, AReplacedFileKeepsItsGroupWhenItsOwnerCannotBeKept) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs a file of another user";
+  constexpr gid_t kUsers = 100;
+  fs::permissions(folder_, fs::perms(0777));
+  const fs::path out = folder_ / "long.dat";
+  WriteFile(out, "the previous merge");
+  ASSERT_EQ(::chown(out.c_str(), 0, kUsers), 0);
+  fs::permissions(out, fs::perms(0666));
+
+  const int status = RunUnprivileged(
+      [&] {
+        OutputFile output;
+        return output.Begin(PathOf(out)) && output.Append(Bytes("new")) && output.Commit() ? 0 : 1;
+      },
+      {kUsers});
+
+  EXPECT_EQ(status, 0);
+  struct stat written {};
+  ASSERT_EQ(::stat(out.c_str(), &written), 0);
+  EXPECT_EQ(ReadFile(out), "new");
+  EXPECT_EQ(written.st_uid, kNobody);
+  EXPECT_EQ(written.st_gid, kUsers);
+  EXPECT_EQ(written.st_mode & 0777, 0666u);
 }
 
 // A device, a FIFO or a link to one (/dev/stdout is one) is written into, never
@@ -297,15 +361,32 @@ TEST_F(FileAccessTest, DevicesAndFifosAreWrittenInPlace) {
   EXPECT_EQ(FolderEntries().size(), devices ? 3u : 2u);
 }
 
-TEST_F(FileAccessTest, WritingThroughALinkReplacesItsTarget) {
+// A link to a file that does not exist yet creates that file, as the user who
+// made the link expects.
+TEST_F(FileAccessTest, WritingThroughALinkReplacesOrCreatesItsTarget) {
+  fs::create_directory(folder_ / "sub");
   WriteFile(folder_ / "target.dat", "old");
-  fs::create_symlink("target.dat", folder_ / "link.dat");
-  files_.SetSavePath(PathOf(folder_ / "link.dat"));
+  const struct {
+    const char* link;
+    const char* pointsTo;
+    fs::path target;
+  } cases[] = {
+      {"link.dat", "target.dat", folder_ / "target.dat"},
+      {"dangling.dat", "sub/new.dat", folder_ / "sub" / "new.dat"},
+      {"to-a-link.dat", "dangling.dat", folder_ / "sub" / "new.dat"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.link);
+    fs::create_symlink(c.pointsTo, folder_ / c.link);
+    fs::remove(folder_ / "sub" / "new.dat");
+    files_.SetSavePath(PathOf(folder_ / c.link));
 
-  EXPECT_EQ(files_.WriteWholeFile(Bytes("fresh")), 5u);
+    EXPECT_EQ(files_.WriteWholeFile(Bytes("fresh")), 5u);
 
-  EXPECT_TRUE(fs::is_symlink(folder_ / "link.dat"));
-  EXPECT_EQ(ReadFile(folder_ / "target.dat"), "fresh");
+    EXPECT_TRUE(fs::is_symlink(folder_ / c.link));
+    EXPECT_EQ(ReadFile(c.target), "fresh");
+  }
+  EXPECT_TRUE(messages_.shown().empty());
 }
 
 TEST_F(FileAccessTest, RefusedWritesReportTheSystemTextAndLeaveNoTrace) {
@@ -389,11 +470,18 @@ TEST_F(FileAccessTest, AStampTellsAChangedOrReplacedFile) {
   EXPECT_EQ(original.CurrentStamp(), original.stamp());
   EXPECT_EQ(original.stamp().size, 13u);
 
-  // Same size and modification time, but another file now bears the name.
-  WriteFile(folder_ / "new.dat", "other content");
+  // Rewritten to the same size with its times put back, as `cp -p`, `touch -r` or
+  // a sync client leave it; a clock tick later, so that the change time can move.
   struct stat old {};
   ASSERT_EQ(::stat(path.c_str(), &old), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::fstream(path, std::ios::in | std::ios::out | std::ios::binary) << "FIRST";
   const timespec times[2] = {old.st_atim, old.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_NE(original.CurrentStamp(), original.stamp());
+
+  // Same size and modification time, but another file now bears the name.
+  WriteFile(folder_ / "new.dat", "other content");
   ASSERT_EQ(::utimensat(AT_FDCWD, (folder_ / "new.dat").c_str(), times, 0), 0);
   fs::rename(folder_ / "new.dat", path);
   EXPECT_NE(MappedFile(PathOf(path)).stamp(), original.stamp());
@@ -505,6 +593,12 @@ TEST_F(FileAccessTest, AnOutputWrittenInPiecesAppearsOnlyWhenCommitted) {
   EXPECT_EQ(output.size(), 15u);
   EXPECT_EQ(ReadFile(out), "the previous merge");
   EXPECT_EQ(FolderEntries().size(), 3u);  // the temporary file beside it
+  // Nobody else may read the merged data before it is in place.
+  for (const auto& entry : fs::directory_iterator(folder_)) {
+    if (entry.path().filename().string().starts_with(".dorvane-")) {
+      EXPECT_EQ(entry.status().permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    }
+  }
 
   ASSERT_TRUE(output.Commit());
   EXPECT_EQ(ReadFile(out), "head|23456|tail");
@@ -562,30 +656,85 @@ TEST_F(FileAccessTest, AFailedPieceIsTakenBackAndTheOutputGoesOn) {
   EXPECT_EQ(ReadFile(out), "header\r\nLine 1");
 }
 
+// A file written in place has changed with the first piece: whatever ends the
+// output before its Commit puts the old content back from the copy kept in the
+// temporary folder, or says that it could not.
+TEST_F(FileAccessTest, AFileWrittenInPlaceGetsItsContentBackWhenTheOutputFails) {
+  const std::string previous(40, 'p');
+  struct Case {
+    const char* name;
+    rlim_t sizeLimit;  // a full disk
+    bool abandon;      // else the destructor
+    bool restored;
+  };
+  const Case cases[] = {
+      {"disk full", 64, false, true},
+      {"abandoned after a piece", RLIM_INFINITY, true, true},
+      // Even the old content no longer fits: its copy stays.
+      {"disk full below the old size", 24, true, false},
+  };
+  const fs::path out = InPlaceDestination(previous);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFile(out, previous);
+    const int status = RunUnprivileged([&] {
+      OutputFile output;
+      if (!output.Begin(PathOf(out)) || !output.writesInPlace()) return 1;
+      FileSizeLimit limit(c.sizeLimit);
+      const bool appended = output.Append(std::vector<std::uint8_t>(8192, 'n'));
+      if (appended != (c.sizeLimit == RLIM_INFINITY)) return 2;
+      if (!c.abandon) return 0;
+      output.Abandon();
+      if (c.restored) return output.restoreFailed() ? 3 : 0;
+      const fs::path kept = testing::ToUtf8(output.keptCopy());
+      return output.restoreFailed() && kept.parent_path() == TemporaryFolder() ? 0 : 4;
+    });
+    EXPECT_EQ(status, 0);
+    if (c.restored) {
+      EXPECT_EQ(ReadFile(out), previous);
+      EXPECT_TRUE(fs::is_empty(TemporaryFolder()));
+    } else {
+      const fs::directory_iterator kept(TemporaryFolder());
+      ASSERT_NE(kept, fs::directory_iterator());
+      EXPECT_EQ(ReadFile(kept->path()), previous);
+      fs::remove(kept->path());
+    }
+  }
+  TearDownInPlace();
+}
+
 // What a terminal's Ctrl-C, a kill or a closed terminal does during a long merge.
 TEST_F(FileAccessTest, AnInterruptedOutputTakesItsTemporaryFileAlong) {
-  WriteFile(folder_ / "long.dat", "the previous merge");
-  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-    SCOPED_TRACE(signal);
-    // An ignored signal stays ignored (nohup): nothing to clean up then.
-    struct sigaction current {};
-    ::sigaction(signal, nullptr, &current);
-    if (current.sa_handler == SIG_IGN) continue;
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-      OutputFile output;
-      if (!output.Begin(PathOf(folder_ / "long.dat")) || !output.Append(Bytes("half"))) ::_exit(1);
-      ::raise(signal);
-      ::_exit(2);
+  const fs::path inPlace = InPlaceDestination("the previous merge, written in place");
+  fs::create_directory(folder_ / "open");
+  fs::permissions(folder_ / "open", fs::perms(0777));
+  const fs::path replaced = folder_ / "open" / "long.dat";
+  WriteFile(replaced, "the previous merge");
+  fs::permissions(replaced, fs::perms(0666));
+  for (const fs::path& out : {replaced, inPlace}) {
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+      SCOPED_TRACE(out.string() + " " + std::to_string(signal));
+      // An ignored signal stays ignored (nohup): nothing to clean up then.
+      struct sigaction current {};
+      ::sigaction(signal, nullptr, &current);
+      if (current.sa_handler == SIG_IGN) continue;
+      const int status = RunUnprivileged([&] {
+        OutputFile output;
+        if (!output.Begin(PathOf(out)) || !output.Append(Bytes("half"))) return 1;
+        ::raise(signal);
+        return 2;
+      });
+      EXPECT_EQ(status, -1);  // ended by the signal
+      for (const fs::path& folder : {folder_ / "open", folder_ / "read-only"}) {
+        const std::vector<fs::path> entries{fs::directory_iterator(folder), {}};
+        EXPECT_EQ(entries, std::vector<fs::path>{folder / "long.dat"});
+      }
+      EXPECT_TRUE(fs::is_empty(TemporaryFolder()));
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    EXPECT_TRUE(WIFSIGNALED(status));
-    EXPECT_EQ(WIFSIGNALED(status) ? WTERMSIG(status) : -1, signal);
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"long.dat"});
   }
-  EXPECT_EQ(ReadFile(folder_ / "long.dat"), "the previous merge");
+  EXPECT_EQ(ReadFile(replaced), "the previous merge");
+  EXPECT_EQ(ReadFile(inPlace), "the previous merge, written in place");
+  TearDownInPlace();
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The merge on the Windows file system: inputs mapped in windows of pages and
 // copied straight from their views, the reader's fast paths as MinGW builds them.
+#include <windows.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include "data/long_profile_merge.h"
 #include "data/scan_paths.h"
 #include "platform/system_error.h"
+#include "platform/win32/handles.h"
 #include "win32_test_support.h"
 
 namespace dorvane::win32::testing {
@@ -84,19 +87,44 @@ TEST_F(MergeWin32Test, LargeInputsAreCopiedWholeFromTheirViews) {
   EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"a.dat", L"big.dat", L"long.dat"}));
 }
 
-TEST_F(MergeWin32Test, AnInputWrittenAfterItsScanIsNotReadAndNothingIsWritten) {
-  WriteFileBytes(folder_ / L"a.dat", kFirst);
-  WriteFileBytes(folder_ / L"b.dat", kSecond);
-  WriteFileBytes(folder_ / L"long.dat", "the previous merge");
-  const MergeJob job = JobFor({L"a.dat", L"b.dat"});
-  const FirstPoint grid([&] { WriteFileBytes(folder_ / L"b.dat", kSecond + "\r\n"); });
+// Rewritten to the same size with its write time put back, as copies that keep
+// times and sync clients leave it: only the change time tells.
+void RewriteKeepingTheWriteTime(const std::filesystem::path& path) {
+  FILETIME written{};
+  {
+    const UniqueFile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ::GetFileTime(file.get(), nullptr, nullptr, &written);
+  }
+  ::Sleep(20);  // a clock tick
+  std::string changed = kSecond;
+  changed[0] = 'X';
+  WriteFileBytes(path, changed);
+  const UniqueFile file(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ::SetFileTime(file.get(), nullptr, nullptr, &written);
+}
 
-  EXPECT_EQ(MergeToLongProfile(job, grid, files_, messages_), 1);
-  const std::vector<std::u16string> expected = {u"提示!: " + SystemErrorText(FileChangedError()),
-                                                u"错误: 文件合并失败，请检查输出文件名"};
-  EXPECT_EQ(Lines(messages_), expected);
-  EXPECT_EQ(ReadFileBytes(folder_ / L"long.dat"), "the previous merge");
-  EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"a.dat", L"b.dat", L"long.dat"}));
+TEST_F(MergeWin32Test, AnInputWrittenAfterItsScanIsNotReadAndNothingIsWritten) {
+  const std::function<void(const std::filesystem::path&)> changes[] = {
+      [](const std::filesystem::path& path) { WriteFileBytes(path, kSecond + "\r\n"); },
+      RewriteKeepingTheWriteTime,
+  };
+  for (const auto& change : changes) {
+    messages_.shown.clear();
+    WriteFileBytes(folder_ / L"a.dat", kFirst);
+    WriteFileBytes(folder_ / L"b.dat", kSecond);
+    WriteFileBytes(folder_ / L"long.dat", "the previous merge");
+    const MergeJob job = JobFor({L"a.dat", L"b.dat"});
+    const FirstPoint grid([&] { change(folder_ / L"b.dat"); });
+
+    EXPECT_EQ(MergeToLongProfile(job, grid, files_, messages_), 1);
+    const std::vector<std::u16string> expected = {
+        u"错误: 输入文件在合并过程中被修改，文件合并失败：" + U16(folder_ / L"b.dat")};
+    EXPECT_EQ(Lines(messages_), expected);
+    EXPECT_EQ(ReadFileBytes(folder_ / L"long.dat"), "the previous merge");
+    EXPECT_EQ(folder_.Entries(), (std::vector<std::wstring>{L"a.dat", L"b.dat", L"long.dat"}));
+  }
 }
 
 TEST(ReaderWin32, EveryScanPathFindsTheSameBlock) {
