@@ -399,7 +399,7 @@ struct OutputFile::State {
         RemoveCopy(*backup);
       } else {
         restoreFailed = true;
-        if (backup->file) keptCopy = FromWide(backup->path);
+        if (backup->file) keptCopy = win32::FromWide(backup->path);
       }
       backup.reset();
     }
