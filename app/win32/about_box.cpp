@@ -128,8 +128,14 @@ void AboutBox::OpenGuide() {
     Tell(u"找不到使用说明：" + FromWide(guide_));
     return;
   }
-  const auto result = reinterpret_cast<INT_PTR>(
+  auto result = reinterpret_cast<INT_PTR>(
       ::ShellExecuteW(box_, L"open", guide_.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+  // Without an application for text files, the system's own editor shows it.
+  if (result == SE_ERR_NOASSOC) {
+    const std::wstring argument = L"\"" + guide_ + L"\"";
+    result = reinterpret_cast<INT_PTR>(
+        ::ShellExecuteW(box_, L"open", L"notepad.exe", argument.c_str(), nullptr, SW_SHOWNORMAL));
+  }
   if (result <= 32) Tell(u"无法打开使用说明：" + FromWide(guide_));
 }
 
