@@ -477,12 +477,14 @@ class LayoutMaker {
     }
   }
 
-  std::int32_t X(double x) const {
-    return static_cast<std::int32_t>(std::lround(std::clamp(layout_.scale.PixelX(x), -1e6, 1e6)));
+  // Pixels for drawing, far outside (never undefined) for a place that is not
+  // a number.
+  static std::int32_t Pixel(double p) {
+    return std::isfinite(p) ? static_cast<std::int32_t>(std::lround(std::clamp(p, -1e6, 1e6)))
+                            : -1000000;
   }
-  std::int32_t Y(double y) const {
-    return static_cast<std::int32_t>(std::lround(std::clamp(layout_.scale.PixelY(y), -1e6, 1e6)));
-  }
+  std::int32_t X(double x) const { return Pixel(layout_.scale.PixelX(x)); }
+  std::int32_t Y(double y) const { return Pixel(layout_.scale.PixelY(y)); }
 
   // Gaps, overlaps and duplicates as bands over their stretch of the profile.
   void FindingBands() {
@@ -591,7 +593,9 @@ class LayoutMaker {
       const std::int32_t px = X(x);
       if (px - lastX < 3 || px < s.left || px >= s.right) continue;
       lastX = px;
-      const std::int32_t py = onSurface ? Y(SurfaceAt(x)) : s.top;
+      const double surface = onSurface ? SurfaceAt(x) : kNoValue;
+      if (onSurface && !std::isfinite(surface)) continue;
+      const std::int32_t py = onSurface ? Y(surface) : s.top;
       out_.Line(px, py - 5, px, py, kInk);
     }
   }
