@@ -4,13 +4,14 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -94,11 +95,11 @@ void Require(bool condition) {
   if (!condition) std::abort();
 }
 
-bool HoldsOnly(std::string_view line, std::int64_t count) {
+std::optional<double> OnlyNumberOf(std::string_view line) {
   std::vector<std::string_view> tokens;
   for (std::size_t p = 0; p < line.size();) {
     const auto byte = static_cast<std::uint8_t>(line[p]);
-    if (IsLetterByte(byte)) return false;
+    if (IsLetterByte(byte)) return std::nullopt;
     if (!IsNumberByte(byte)) {
       ++p;
       continue;
@@ -107,15 +108,16 @@ bool HoldsOnly(std::string_view line, std::int64_t count) {
     while (p < line.size() && IsNumberByte(static_cast<std::uint8_t>(line[p]))) ++p;
     tokens.push_back(line.substr(start, p - start));
   }
-  if (tokens.size() != 1) return false;
-  double value = 0;
-  const auto [end, error] =
-      std::from_chars(tokens[0].data(), tokens[0].data() + tokens[0].size(), value);
-  return error == std::errc() && end == tokens[0].data() + tokens[0].size() &&
-         value == static_cast<double>(count);
+  if (tokens.size() != 1) return std::nullopt;
+  const DecimalPrefix number = ReadDecimalPrefix(tokens[0]);
+  if (number.end != tokens[0].size()) return std::nullopt;
+  return number.value;
 }
 
-// The expected count rewrite, from the CR LF lines of the whole text.
+// The expected count rewrite, from the CR LF lines of the whole text: line 4
+// after an index-based array type (line 3), line 7 after a general array's
+// caption and its value, else the first header line from 4 on that holds the
+// first file's count, else line 4.
 void RewriteCount(std::string& text, std::size_t headerEnd, std::int64_t firstCount,
                   std::int64_t total) {
   std::vector<std::pair<std::size_t, std::size_t>> lines;
@@ -123,15 +125,27 @@ void RewriteCount(std::string& text, std::size_t headerEnd, std::int64_t firstCo
        start = cr + 2)
     lines.emplace_back(start, cr);
   if (lines.size() < 4) return;
-  auto chosen = lines[3];
-  for (std::size_t i = 3; i < lines.size() && lines[i].second + 2 <= headerEnd; ++i) {
-    const std::string_view line(text.data() + lines[i].first, lines[i].second - lines[i].first);
-    if (HoldsOnly(line, firstCount)) {
-      chosen = lines[i];
-      break;
-    }
-  }
-  text.replace(chosen.first, chosen.second - chosen.first, std::to_string(total));
+  std::size_t header = 0;
+  while (header < lines.size() && lines[header].second + 2 <= headerEnd) ++header;
+  auto line = [&](std::size_t n) {
+    return std::string_view(text.data() + lines[n - 1].first,
+                            lines[n - 1].second - lines[n - 1].first);
+  };
+  auto holdsALetter = [](std::string_view bytes) {
+    return std::any_of(bytes.begin(), bytes.end(),
+                       [](char c) { return IsLetterByte(static_cast<std::uint8_t>(c)); });
+  };
+  std::size_t chosen = 0;
+  const std::optional<double> type = header >= 4 ? OnlyNumberOf(line(3)) : std::nullopt;
+  if (type && *type >= 1 && *type <= 7 && *type == static_cast<int>(*type) && OnlyNumberOf(line(4)))
+    chosen = 4;
+  else if (type && *type == 11 && header >= 7 && holdsALetter(line(5)) && OnlyNumberOf(line(7)))
+    chosen = 7;
+  for (std::size_t n = 4; chosen == 0 && n <= header; ++n)
+    if (OnlyNumberOf(line(n)) == static_cast<double>(firstCount)) chosen = n;
+  if (chosen == 0) chosen = 4;
+  const auto [start, end] = lines[chosen - 1];
+  text.replace(start, end - start, std::to_string(total));
 }
 
 std::string TopographySection(const Table& table) {

@@ -31,11 +31,11 @@ std::optional<std::size_t> FindCrLf(std::string_view text, std::size_t from) {
   return at == std::string_view::npos ? std::nullopt : std::optional<std::size_t>(at);
 }
 
-bool HoldsOnlyTheCount(std::string_view line, std::int64_t count) {
+std::optional<double> OnlyNumberOf(std::string_view line) {
   std::vector<std::string_view> tokens;
   for (std::size_t p = 0; p < line.size();) {
     const auto byte = static_cast<std::uint8_t>(line[p]);
-    if (IsLetterByte(byte)) return false;
+    if (IsLetterByte(byte)) return std::nullopt;
     if (!IsNumberByte(byte)) {
       ++p;
       continue;
@@ -44,28 +44,49 @@ bool HoldsOnlyTheCount(std::string_view line, std::int64_t count) {
     while (p < line.size() && IsNumberByte(static_cast<std::uint8_t>(line[p]))) ++p;
     tokens.push_back(line.substr(start, p - start));
   }
-  if (tokens.size() != 1) return false;
+  if (tokens.size() != 1) return std::nullopt;
   const DecimalPrefix number = ReadDecimalPrefix(tokens[0]);
-  return number.end == tokens[0].size() && number.value == static_cast<double>(count);
+  if (number.end != tokens[0].size()) return std::nullopt;
+  return number.value;
 }
 
+bool HoldsALetter(std::string_view line) {
+  for (const char c : line)
+    if (IsLetterByte(static_cast<std::uint8_t>(c))) return true;
+  return false;
+}
+
+// The header's lines (CR LF inside it) decide: line 4 after an index-based array
+// type, line 7 after a general array's caption and value, else the first line
+// from 4 on that holds the count; line 4 of the text when none does.
 void RewriteWhole(std::string& text, std::size_t headerEnd, std::int64_t firstCount,
                   std::string_view number) {
-  std::optional<std::pair<std::size_t, std::size_t>> fourth, chosen;
-  std::size_t start = 0;
-  for (int line = 1; !chosen; ++line) {
+  std::vector<std::pair<std::size_t, std::size_t>> lines;
+  for (std::size_t start = 0;;) {
     const std::optional<std::size_t> cr = FindCrLf(text, start);
     if (!cr) break;
-    if (line == 4) fourth.emplace(start, *cr);
-    if (line >= 4) {
-      if (*cr + 2 > headerEnd) break;
-      if (HoldsOnlyTheCount(std::string_view(text).substr(start, *cr - start), firstCount))
-        chosen.emplace(start, *cr);
-    }
+    lines.emplace_back(start, *cr);
     start = *cr + 2;
   }
-  if (!chosen) chosen = fourth;
-  if (chosen) text.replace(chosen->first, chosen->second - chosen->first, number);
+  std::size_t header = 0;
+  while (header < lines.size() && lines[header].second + 2 <= headerEnd) ++header;
+  auto line = [&](std::size_t n) {
+    return std::string_view(text).substr(lines[n - 1].first,
+                                         lines[n - 1].second - lines[n - 1].first);
+  };
+  std::optional<std::size_t> chosen;
+  const std::optional<double> type = header >= 4 ? OnlyNumberOf(line(3)) : std::nullopt;
+  const bool indexBased = type && *type >= 1 && *type <= 7 && *type == static_cast<int>(*type);
+  if (indexBased && OnlyNumberOf(line(4))) chosen = 4;
+  if (!chosen && type && *type == 11 && header >= 7 && HoldsALetter(line(5)) &&
+      OnlyNumberOf(line(7)))
+    chosen = 7;
+  for (std::size_t n = 4; !chosen && n <= header; ++n)
+    if (OnlyNumberOf(line(n)) == static_cast<double>(firstCount)) chosen = n;
+  if (!chosen && lines.size() >= 4) chosen = 4;
+  if (chosen)
+    text.replace(lines[*chosen - 1].first, lines[*chosen - 1].second - lines[*chosen - 1].first,
+                 number);
 }
 
 }  // namespace
