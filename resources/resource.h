@@ -16,6 +16,7 @@
 #define IDC_RUN_JOB 1007
 #define IDC_EXIT 1008
 #define IDC_GRID_FRAME 1009
+#define IDC_PREVIEW 1010  // opens the preview window; stays above the grid frame
 #define IDC_HELP_ABOUT 1027
 #define IDC_TOPOGRAPHY 2008
 // The first input row; later rows are cloned from it with ids from 2201 on,
@@ -33,6 +34,12 @@
 #define IDC_ROW_Y_LABEL 2019
 #define IDC_ROW_ORDER_GROUP 2020
 #define IDC_ROW_DIRECTION_GROUP 2021
+
+// Preview window (survey/win32/preview_window.cpp)
+#define IDC_PREVIEW_COLOURING 3001  // switches colouring by input and by value
+#define IDC_PREVIEW_SUMMARY 3002
+#define IDC_PREVIEW_FINDINGS 3003
+#define IDC_PREVIEW_STATUS 3004
 
 // About box
 #define IDD_ABOUT 103

@@ -19,6 +19,7 @@
 #include "platform/code_page.h"
 #include "platform/win32/text.h"
 #include "resources/resource.h"
+#include "survey/win32/preview_window.h"
 
 namespace dorvane::win32 {
 namespace {
@@ -94,6 +95,7 @@ class MainDialog {
   bool PutInputFile(std::size_t row, const std::u16string& path);
   void ChooseOutputFile();
   void RunJob();
+  void ShowPreview();
   void OnRowCommand(const app::RowTable::Slot& slot, int code);
 
   HWND Item(int id) const { return ::GetDlgItem(dialog_, id); }
@@ -243,6 +245,9 @@ bool MainDialog::OnCommand(int id, int code) {
     case IDC_RUN_JOB:
       RunJob();
       return true;
+    case IDC_PREVIEW:
+      ShowPreview();
+      return true;
     case IDC_EXIT:
       ::SendMessageW(dialog_, WM_CLOSE, MAKEWPARAM(id, code), 0);
       return true;
@@ -333,6 +338,10 @@ void MainDialog::AddFileRow() {
   const app::PixelRect moved = app::GridFrameBeside(*rows_, *added, ToPixelRect(ChildRect(frame)));
   ::MoveWindow(frame, moved.left, moved.top, moved.width, moved.height, TRUE);
   if (gridHosted_) grid_.FitTo(frame);
+  // New columns of rows begin beside the buttons: "预览" keeps above the grid.
+  const RECT preview = ChildRect(Item(IDC_PREVIEW));
+  ::MoveWindow(Item(IDC_PREVIEW), moved.left, preview.top, preview.right - preview.left,
+               preview.bottom - preview.top, TRUE);
 
   if (!CloneFirstRow(dialog_, *added)) return;
   const auto& ids = added->controlIds;
@@ -446,6 +455,13 @@ void MainDialog::RunJob() {
   const app::NoTopography noTopography;
   const TopographyTable* table = gridHosted_ ? grid_.table() : nullptr;
   app::RunMergeJob(job, table != nullptr ? *table : noTopography, files_, messages_, *codePage_);
+}
+
+// The job "合并/创建" would run, read and placed but not written.
+void MainDialog::ShowPreview() {
+  if (gridHosted_) grid_.CommitPendingEdit();
+  const MergeJob job = app::BuildMergeJob(ReadControls());
+  RunPreviewWindow(instance_, dialog_, job, gridHosted_ ? grid_.table() : nullptr);
 }
 
 std::optional<std::size_t> MainDialog::FirstEmptyRowFrom(std::size_t row) const {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "platform/win32/handles.h"
 
 namespace dorvane::win32 {
@@ -79,6 +81,44 @@ class BackBuffer {
   HDC dc() const { return dc_.get(); }
 
  private:
+  UniqueMemoryDc dc_;
+  UniqueGdiObject bitmap_;
+  SelectedObject selected_;
+};
+
+// A top-down 32-bit DIB section selected into its own memory device context:
+// drawn into with GDI, its pixels readable in memory.
+class DibSection {
+ public:
+  DibSection(HDC target, int width, int height)
+      : width_(width),
+        height_(height),
+        dc_(::CreateCompatibleDC(target)),
+        bitmap_(Create(target, width, height, bits_)),
+        selected_(dc_.get(), bitmap_.get()) {}
+
+  explicit operator bool() const { return dc_ && bitmap_ && bits_ != nullptr; }
+  HDC dc() const { return dc_.get(); }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  // Rows from the top, 0x00RRGGBB each; flush GDI (GdiFlush) before reading.
+  const std::uint32_t* pixels() const { return static_cast<const std::uint32_t*>(bits_); }
+
+ private:
+  static HGDIOBJ Create(HDC target, int width, int height, void*& bits) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    return ::CreateDIBSection(target, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  }
+
+  int width_;
+  int height_;
+  void* bits_ = nullptr;
   UniqueMemoryDc dc_;
   UniqueGdiObject bitmap_;
   SelectedObject selected_;

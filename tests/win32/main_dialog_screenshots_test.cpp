@@ -12,6 +12,7 @@
 #include "main_dialog_driver.h"
 #include "platform/file_access.h"
 #include "resources/resource.h"
+#include "survey/win32/preview_window.h"
 
 // The pictures of the user guide, taken from the real dialog on the example
 // survey: scripts/make-screenshots runs this with the folders to use.
@@ -46,6 +47,16 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
     answers.push_back(path.wstring());
     Click(dialog, id);
   };
+  // The preview of the dialog's job, at a size that suits the guide's page.
+  const auto preview = [&](HWND dialog, const wchar_t* name) {
+    DriveNextDialog(kPreviewTitle, [&, name](HWND window) {
+      ::SetWindowPos(window, nullptr, 0, 0, 1000, 720, SWP_NOMOVE | SWP_NOZORDER);
+      PumpMessages(300);
+      EXPECT_TRUE(SaveWindowImage(window, out / name));
+      ::SendMessageW(window, WM_CLOSE, 0, 0);
+    });
+    Click(dialog, IDC_PREVIEW);
+  };
   RunDriven([&] { return RunMainDialog(::GetModuleHandleW(nullptr), messages, files); },
             L"Dorvane1.1",
             [&](HWND dialog) {
@@ -66,6 +77,7 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               for (int up = 0; up < 3; ++up) PressGridKey(dialog, VK_UP);
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-topography.bmp"));
+              preview(dialog, L"preview-profile.bmp");
 
               // More lines than one column holds: the grid moves beside the new column.
               for (int row = 3; row < 5; ++row) {
@@ -83,6 +95,7 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               SetItemText(dialog, 2217, L"470");
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-script2d.bmp"));
+              preview(dialog, L"preview-script2d.bmp");
 
               Click(dialog, IDC_MODE_SCRIPT3D);
               SetItemText(dialog, 2204, L"0");
@@ -91,6 +104,7 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               SetItemText(dialog, 2218, L"40");
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-script3d.bmp"));
+              preview(dialog, L"preview-plan.bmp");
 
               DriveNextDialog(L"关于 Dorvane", [&](HWND about) {
                 PumpMessages(300);
