@@ -272,7 +272,8 @@ void PreviewWindow::OnSize(int width, int height) {
   const int listHeight = std::clamp((below - top) / 4, std::min(unit_ * 9, (below - top) / 2),
                                     std::max(unit_ * 9, (below - top) / 2));
   const int listTop = std::max(top, below - gap - listHeight);
-  ::MoveWindow(findings_, gap, listTop, std::max(0, width - 2 * gap), below - gap - listTop, TRUE);
+  ::MoveWindow(findings_, gap, listTop, std::max(0, width - 2 * gap),
+               std::max(0, below - gap - listTop), TRUE);
 
   const RECT picture{0, top, width, std::max<int>(top, listTop - gap)};
   if (!::EqualRect(&picture, &picture_)) {

@@ -20,6 +20,7 @@
 #include "main_dialog_driver.h"
 #include "platform/file_access.h"
 #include "resources/resource.h"
+#include "survey/win32/preview_window.h"
 #include "win32_test_support.h"
 
 // Thousands of random clicks, keys, menu commands and drags on the real program,
@@ -164,7 +165,8 @@ class RandomUser {
     static constexpr int kIds[] = {IDC_MODE_MERGE,  IDC_MODE_SCRIPT2D, IDC_MODE_SCRIPT3D,
                                    IDC_TOPOGRAPHY,  IDC_TOPOGRAPHY,    IDC_ADD_FILE,
                                    IDC_DELETE_FILE, IDC_RUN_JOB,       IDC_OUTPUT_BROWSE,
-                                   IDC_ROW_BROWSE,  IDC_HELP_ABOUT,    2201};
+                                   IDC_ROW_BROWSE,  IDC_HELP_ABOUT,    2201,
+                                   IDC_PREVIEW};
     const int id = kIds[Pick(std::size(kIds))];
     Note("button " + std::to_string(id));
     Click(dialog_, id);
@@ -237,12 +239,57 @@ class RandomUser {
 };
 
 struct ModalWatch {
+  unsigned seed = 0;
   int aboutBoxes = 0;
   int menus = 0;
+  int previews = 0;
+  bool inPreview = false;  // the timer comes again while the preview is used
   std::vector<std::wstring> strangers;
 };
 thread_local ModalWatch* watch = nullptr;
 thread_local HWND mainDialog = nullptr;
+
+// Toggles, resizes, hovers and keys at random, then closes the preview by Esc
+// or its close box. Its own sequence, so a seed replays the same run however
+// the timer falls.
+void UsePreview(HWND window, unsigned seed) {
+  std::mt19937 random(seed);
+  RECT work{};
+  ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  for (int step = 0, steps = 1 + static_cast<int>(random() % 8); step < steps; ++step) {
+    switch (random() % 4) {
+      case 0:
+        Click(window, IDC_PREVIEW_COLOURING);
+        break;
+      case 1:
+        ::SetWindowPos(window, nullptr, 0, 0, static_cast<int>(random() % (work.right + 1)),
+                       static_cast<int>(random() % (work.bottom + 1)), SWP_NOMOVE | SWP_NOZORDER);
+        break;
+      case 2: {
+        RECT client{};
+        ::GetClientRect(window, &client);
+        for (int move = 0; move < 20; ++move) {
+          const auto x = static_cast<int>(random() % (client.right + 1));
+          const auto y = static_cast<int>(random() % (client.bottom + 1));
+          ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        }
+        break;
+      }
+      default: {
+        static constexpr UINT kKeys[] = {VK_TAB, VK_DOWN, VK_UP, VK_SPACE, VK_NEXT, VK_END};
+        const HWND focus = ::GetFocus();
+        PressKey(focus != nullptr && ::IsChild(window, focus) ? focus : window,
+                 kKeys[random() % std::size(kKeys)]);
+        break;
+      }
+    }
+    PumpMessages(0);
+  }
+  if (random() % 2 == 0)
+    PressKey(::GetDlgItem(window, IDC_PREVIEW_FINDINGS), VK_ESCAPE);
+  else
+    ::SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+}
 
 BOOL CALLBACK EndModalWindow(HWND window, LPARAM) {
   if (window == mainDialog || !::IsWindowVisible(window)) return TRUE;
@@ -250,6 +297,12 @@ BOOL CALLBACK EndModalWindow(HWND window, LPARAM) {
   if (ClassName(window) == L"#32768") {
     ++watch->menus;
     ::EndMenu();
+  } else if (ClassName(window) == kPreviewWindowClass) {
+    if (watch->inPreview) return TRUE;
+    watch->inPreview = true;
+    ++watch->previews;
+    UsePreview(window, watch->seed + static_cast<unsigned>(watch->previews));
+    watch->inPreview = false;
   } else if (caption == L"关于 Dorvane") {
     ++watch->aboutBoxes;
     ::PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
@@ -313,6 +366,7 @@ TEST(MainDialogRandom, RandomInputNeverBreaksTheProgramAndUndoRestoresTheGrid) {
   });
 
   ModalWatch modal;
+  modal.seed = seed;
   int actions = 0;
   Cells start;
   Cells afterUndo;
@@ -363,8 +417,9 @@ TEST(MainDialogRandom, RandomInputNeverBreaksTheProgramAndUndoRestoresTheGrid) {
   watchdog.join();
 
   ASSERT_TRUE(gridHosted);
-  std::printf("random run: seed %u, %d actions, %d message boxes, %d About boxes, %d menus\n", seed,
-              actions, messages.shown, modal.aboutBoxes, modal.menus);
+  std::printf(
+      "random run: seed %u, %d actions, %d message boxes, %d About boxes, %d menus, %d previews\n",
+      seed, actions, messages.shown, modal.aboutBoxes, modal.menus, modal.previews);
   EXPECT_EQ(result, IDC_EXIT) << "seed " << seed;
   EXPECT_EQ(actions, wanted) << "the program answers too slowly";
   EXPECT_TRUE(modal.strangers.empty()) << "seed " << seed << ": an unexpected window opened";

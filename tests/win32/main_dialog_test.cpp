@@ -5,17 +5,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cwchar>
 #include <deque>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/dialog_job.h"
 #include "app/win32/main_dialog.h"
+#include "gridcontrol/win32/gdi.h"
 #include "main_dialog_driver.h"
 #include "platform/file_access.h"
+#include "platform/utf8.h"
 #include "platform/win32/text.h"
 #include "resources/resource.h"
+#include "survey/finding_text.h"
+#include "survey/survey.h"
+#include "survey/win32/preview_window.h"
 #include "win32_test_support.h"
 
 namespace dorvane::win32 {
@@ -27,6 +35,8 @@ using namespace testing::dialog;
 
 const std::string kTwoDataLines =
     "Line\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n0\r\n0\r\n0\r\n0";
+const std::string kDipoleDipole =
+    "DD\r\n1.0\r\n3\r\n2\r\n0\r\n0\r\n0 1 1 10\r\n1 1 1 11\r\n0\r\n0\r\n0\r\n0";
 const std::string kOneDataLine = "Line\r\n1.0\r\n1\r\n1\r\n0\r\n0\r\n1 1 10\r\n0\r\n0\r\n0\r\n0";
 
 class MainDialogTest : public ::testing::Test {
@@ -180,6 +190,19 @@ TEST_F(MainDialogTest, RowsFillAColumnThenStartAnotherNearTheTopThenStopOnScreen
     const int nextId = 2201 + 13 * static_cast<int>(buttons.size() - 1);
     Click(dialog, IDC_ADD_FILE);
     EXPECT_EQ(::GetDlgItem(dialog, nextId), nullptr);
+
+    // "预览" stays clear of the rows that start a new column beside the buttons.
+    const RECT preview = ItemRect(dialog, IDC_PREVIEW);
+    for (HWND child = ::GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = ::GetWindow(child, GW_HWNDNEXT)) {
+      RECT rect{};
+      RECT overlap{};
+      ::GetWindowRect(child, &rect);
+      ::MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
+      if (child != ::GetDlgItem(dialog, IDC_PREVIEW) && ::IsWindowVisible(child)) {
+        EXPECT_FALSE(::IntersectRect(&overlap, &rect, &preview)) << ::GetDlgCtrlID(child);
+      }
+    }
 
     // The dialog stays whole on the screen, and the grid frame beside the last column.
     RECT window{};
@@ -443,6 +466,139 @@ TEST_F(MainDialogTest, AMergeWithTopographyTypedIntoTheGrid) {
     EXPECT_EQ(testing::ReadFileBytes(output),
               "Line\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n"
               "2\r\n2\r\n0.000  100.000\r\n5.000  101.500\r\n1\r\n0\r\n0\r\n0\r\n0");
+    Click(dialog, IDC_EXIT);
+  });
+}
+
+// The preview window's client area as it draws itself.
+std::vector<std::uint32_t> ClientPixels(HWND window) {
+  RECT client{};
+  ::GetClientRect(window, &client);
+  const WindowDc screen(window);
+  const DibSection copy(screen.get(), client.right, client.bottom);
+  if (!copy) return {};
+  ::SendMessageW(window, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(copy.dc()), PRF_CLIENT);
+  ::GdiFlush();
+  return {copy.pixels(), copy.pixels() + client.right * client.bottom};
+}
+
+std::string Narrow(const std::wstring& text) {
+  return Utf16ToUtf8(FromWide(text));
+}
+
+// The findings list, a row a line: its level, then the row as the command line
+// prints a finding, with the full path of the file the row names.
+std::vector<std::string> ListedFindings(HWND window,
+                                        const std::vector<std::filesystem::path>& inputs) {
+  const HWND list = ::GetDlgItem(window, IDC_PREVIEW_FINDINGS);
+  const auto cell = [list](int row, int column) {
+    std::array<wchar_t, 2048> text{};
+    ListView_GetItemText(list, row, column, text.data(), static_cast<int>(text.size()));
+    return std::wstring(text.data());
+  };
+  std::vector<std::string> lines;
+  for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+    std::string line = Narrow(cell(row, 0)) + " ";
+    const std::wstring file = cell(row, 1);
+    if (!file.empty()) {
+      const auto named = std::find_if(inputs.begin(), inputs.end(), [&](const auto& path) {
+        return path.filename().wstring() == file;
+      });
+      const std::wstring number = cell(row, 2);
+      line += (named != inputs.end() ? Narrow(named->wstring()) : "?" + Narrow(file)) + ":" +
+              (number.empty() ? "0" : Narrow(number)) + ": ";
+    }
+    lines.push_back(line + Narrow(cell(row, 4)) + ": " + Narrow(cell(row, 3)));
+  }
+  return lines;
+}
+
+// What `dorvane preview` prints for the rows, each finding after its level.
+std::vector<std::string> CommandLineFindings(MergeMode mode,
+                                             const std::vector<std::filesystem::path>& inputs) {
+  app::DialogControlState state;
+  state.mode = mode;
+  for (const auto& path : inputs) {
+    app::RowControlState row;
+    row.path = FromWide(path.wstring());
+    row.x = row.y = u"0";
+    state.rows.push_back(row);
+  }
+  const SurveyReport report = AnalyseSurvey(app::BuildMergeJob(state), nullptr, nullptr);
+  std::vector<std::string> lines;
+  for (const Finding& finding : report.findings)
+    lines.push_back((finding.level == FindingLevel::Error ? "错误 " : "警告 ") +
+                    FindingLine(report, finding));
+  return lines;
+}
+
+TEST_F(MainDialogTest, ThePreviewListsWhatTheCommandLineFindsAndRedrawsOnResizeAndToggle) {
+  const std::vector<std::filesystem::path> inputs = {DataFile(L"wenner.dat", kTwoDataLines),
+                                                     DataFile(L"dipole.dat", kDipoleDipole),
+                                                     DataFile(L"gone.dat", kTwoDataLines)};
+  Run([&](HWND dialog) {
+    Browse(dialog, IDC_ROW_BROWSE, inputs[0]);
+    Click(dialog, IDC_ADD_FILE);
+    Browse(dialog, 2201, inputs[1]);
+    Click(dialog, IDC_ADD_FILE);
+    Browse(dialog, 2214, inputs[2]);
+    std::filesystem::remove(inputs[2]);  // chosen, then gone before the preview
+    const std::pair<int, MergeMode> modes[] = {{IDC_MODE_MERGE, MergeMode::LongProfileMerge},
+                                               {IDC_MODE_SCRIPT2D, MergeMode::ConcatenationScript},
+                                               {IDC_MODE_SCRIPT3D, MergeMode::CollateScript}};
+    for (const auto& [radio, mode] : modes) {
+      Click(dialog, radio);
+      const std::vector<std::string> expected = CommandLineFindings(mode, inputs);
+      bool shown = false;
+      DriveNextDialog(kPreviewTitle, [&, mode](HWND window) {
+        shown = true;
+        EXPECT_FALSE(::IsWindowEnabled(dialog));
+        const std::vector<std::string> listed = ListedFindings(window, inputs);
+        EXPECT_EQ(listed, expected);
+        EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const std::string& line) {
+          return line.find("gone.dat") != std::string::npos;
+        })) << "the file that cannot be read";
+
+        const std::vector<std::uint32_t> before = ClientPixels(window);
+        if (mode == MergeMode::LongProfileMerge) {
+          Click(window, IDC_PREVIEW_COLOURING);
+          EXPECT_EQ(ItemText(window, IDC_PREVIEW_COLOURING), L"按文件着色");
+          EXPECT_NE(ClientPixels(window), before) << "the toggle repaints";
+          Click(window, IDC_PREVIEW_COLOURING);
+          EXPECT_EQ(ClientPixels(window), before);
+        }
+        RECT frame{};
+        ::GetWindowRect(window, &frame);
+        ::SetWindowPos(window, nullptr, 0, 0, (frame.right - frame.left) * 3 / 4,
+                       (frame.bottom - frame.top) * 3 / 4, SWP_NOMOVE | SWP_NOZORDER);
+        PumpMessages(0);
+        const std::vector<std::uint32_t> resized = ClientPixels(window);
+        EXPECT_LT(resized.size(), before.size());
+        EXPECT_GT(std::set<std::uint32_t>(resized.begin(), resized.end()).size(), 8u)
+            << "the picture is drawn";
+
+        // Hovering a datum names it in the status line.
+        const HWND status = ::GetDlgItem(window, IDC_PREVIEW_STATUS);
+        const std::wstring hint = WindowText(status);
+        RECT client{};
+        ::GetClientRect(window, &client);
+        for (int y = 0; y < client.bottom && WindowText(status) == hint; y += 3) {
+          for (int x = 0; x < client.right && WindowText(status) == hint; x += 3)
+            ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        }
+        const std::wstring hovered = WindowText(status);
+        EXPECT_TRUE(hovered.find(L"wenner.dat") != std::wstring::npos ||
+                    hovered.find(L"dipole.dat") != std::wstring::npos)
+            << Narrow(hovered);
+
+        PressKey(::GetDlgItem(window, IDC_PREVIEW_FINDINGS), VK_ESCAPE);
+      });
+      Click(dialog, IDC_PREVIEW);
+      EXPECT_TRUE(shown);
+      EXPECT_TRUE(::IsWindowEnabled(dialog));
+      EXPECT_EQ(::FindWindowW(kPreviewWindowClass, nullptr), nullptr);
+    }
+    EXPECT_TRUE(messages_.shown.empty());
     Click(dialog, IDC_EXIT);
   });
 }
