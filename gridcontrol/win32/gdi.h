@@ -103,6 +103,7 @@ class DibSection {
   int height() const { return height_; }
   // Rows from the top, 0x00RRGGBB each; flush GDI (GdiFlush) before reading.
   const std::uint32_t* pixels() const { return static_cast<const std::uint32_t*>(bits_); }
+  std::uint32_t* pixels() { return static_cast<std::uint32_t*>(bits_); }
 
  private:
   static HGDIOBJ Create(HDC target, int width, int height, void*& bits) {

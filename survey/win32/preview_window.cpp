@@ -5,13 +5,19 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "gridcontrol/win32/gdi.h"
 #include "platform/win32/text.h"
 #include "resources/resource.h"
+#include "survey/preview_data.h"
+#include "survey/preview_layout.h"
 #include "survey/survey.h"
 
 namespace dorvane::win32 {
@@ -21,9 +27,9 @@ constexpr wchar_t kByValueText[] = L"按电阻率着色";
 constexpr wchar_t kByInputText[] = L"按文件着色";
 constexpr wchar_t kHoverHint[] = L"鼠标移到数据点上，这里显示它的文件、行号和数值";
 
-// What the window shows; it outlives the window.
+// What the window shows, read once; it outlives the window.
 struct Preview {
-  SurveyReport report;
+  PreviewData data;
 };
 
 struct CreateParams {
@@ -46,6 +52,43 @@ class WaitCursor {
 std::wstring FileNameOf(std::u16string_view path) {
   const std::size_t slash = path.find_last_of(u"\\/");
   return Wide(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+}
+
+// A list row shows one line: line ends (a system message has one) become spaces.
+std::wstring OneLine(std::u16string_view text) {
+  std::wstring line;
+  for (const char16_t unit : text) {
+    if (unit != u'\r' && unit != u'\n')
+      line.push_back(static_cast<wchar_t>(unit));
+    else if (!line.empty() && line.back() != L' ')
+      line.push_back(L' ');
+  }
+  while (!line.empty() && line.back() == L' ') line.pop_back();
+  return line;
+}
+
+// Six significant digits: what a reading holds, without a float's noise.
+std::wstring Number(double value) {
+  std::array<char, 32> text{};
+  const auto end =
+      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::general, 6);
+  return {text.data(), end.ptr};
+}
+
+// Centimetres: a position to the precision anyone lays out electrodes.
+std::wstring Metres(double value) {
+  std::array<char, 32> text{};
+  const auto written =
+      std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 2);
+  if (written.ec != std::errc()) return Number(value) + L" 米";
+  auto end = written.ptr;
+  while (end[-1] == '0') --end;
+  if (end[-1] == '.') --end;
+  return std::wstring(text.data(), end) + L" 米";
+}
+
+COLORREF ToColorRef(PreviewColour colour) {
+  return RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
 }
 
 class PreviewWindow {
@@ -80,6 +123,9 @@ class PreviewWindow {
   // either changed since the last time; false without a picture.
   bool PictureReady();
   void RenderPicture();
+  void DrawTexts(const PreviewLayout& layout);
+  HFONT FontOfSize(int pixels);
+  std::wstring HoverText(const PreviewHit& hit) const;
   void ShowStatus(const std::wstring& text);
   void ReleaseOwner();
 
@@ -95,6 +141,8 @@ class PreviewWindow {
   HWND lastFocus_ = nullptr;
   RECT picture_{};
   std::optional<DibSection> dib_;
+  std::optional<PreviewLayout> layout_;   // what the DIB shows
+  std::map<int, UniqueGdiObject> fonts_;  // the picture's, by pixel height
   bool pictureStale_ = true;
   bool byValue_ = false;
   bool trackingLeave_ = false;
@@ -216,7 +264,7 @@ void PreviewWindow::AddFindingColumns() {
 }
 
 void PreviewWindow::FillFindings() {
-  const SurveyReport& report = preview_.report;
+  const SurveyReport& report = preview_.data.report();
   int row = 0;
   for (const Finding& finding : report.findings) {
     const bool known =
@@ -224,7 +272,7 @@ void PreviewWindow::FillFindings() {
     const std::array<std::wstring, 5> texts = {
         finding.level == FindingLevel::Error ? L"错误" : L"警告",
         known ? FileNameOf(report.inputs[finding.input].path) : L"",
-        finding.line > 0 ? std::to_wstring(finding.line) : L"", Wide(finding.message),
+        finding.line > 0 ? std::to_wstring(finding.line) : L"", OneLine(finding.message),
         std::wstring(finding.code.begin(), finding.code.end())};
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -237,19 +285,18 @@ void PreviewWindow::FillFindings() {
   }
 }
 
+// The picture names the inputs and counts the data; this line counts what the
+// check found.
 void PreviewWindow::ShowSummary() {
-  const SurveyReport& report = preview_.report;
-  std::uint64_t data = 0;
-  for (const InputSummary& input : report.inputs) data += input.dataCount;
-  std::size_t errors = 0;
-  for (const Finding& finding : report.findings)
-    if (finding.level == FindingLevel::Error) ++errors;
-  const std::size_t warnings = report.findings.size() - errors;
-  std::wstring text =
-      std::to_wstring(report.inputs.size()) + L" 个文件，" + std::to_wstring(data) + L" 个数据点；";
-  text += report.findings.empty()
-              ? std::wstring(L"未发现问题")
-              : std::to_wstring(errors) + L" 个错误，" + std::to_wstring(warnings) + L" 个警告";
+  const std::vector<Finding>& findings = preview_.data.report().findings;
+  const auto errors = std::count_if(findings.begin(), findings.end(), [](const Finding& finding) {
+    return finding.level == FindingLevel::Error;
+  });
+  const std::wstring text =
+      findings.empty()
+          ? std::wstring(L"检查未发现问题")
+          : L"检查发现 " + std::to_wstring(errors) + L" 个错误，" +
+                std::to_wstring(findings.size() - static_cast<std::size_t>(errors)) + L" 个警告";
   ::SetWindowTextW(summary_, text.c_str());
 }
 
@@ -305,10 +352,50 @@ bool PreviewWindow::PictureReady() {
   return true;
 }
 
+// The layout is computed for the size and colouring, painted into the DIB's
+// pixels in one pass, and written on with the program's fonts.
 void PreviewWindow::RenderPicture() {
-  const RECT all{0, 0, dib_->width(), dib_->height()};
-  ::FillRect(dib_->dc(), &all, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+  PreviewOptions options;
+  options.width = dib_->width();
+  options.height = dib_->height();
+  options.colouring = byValue_ ? PreviewColouring::kByValue : PreviewColouring::kByInput;
+  layout_.reset();
+  layout_.emplace(LayOutPreview(preview_.data, options));
   ::GdiFlush();
+  PaintPreview(*layout_, dib_->pixels(), dib_->width());
+  DrawTexts(*layout_);
+  ::GdiFlush();
+}
+
+void PreviewWindow::DrawTexts(const PreviewLayout& layout) {
+  const HDC dc = dib_->dc();
+  ::SetBkMode(dc, TRANSPARENT);
+  for (const PreviewItem& item : layout.items) {
+    if (item.kind != PreviewItem::Kind::kText || item.first >= layout.texts.size()) continue;
+    const std::wstring text = Wide(layout.texts[item.first]);
+    const SelectedObject font(dc, FontOfSize(item.size));
+    const UINT align = item.align == PreviewAlign::kCenter  ? TA_CENTER
+                       : item.align == PreviewAlign::kRight ? TA_RIGHT
+                                                            : TA_LEFT;
+    ::SetTextAlign(dc, TA_BASELINE | TA_NOUPDATECP | align);
+    ::SetTextColor(dc, ToColorRef(item.colour));
+    ::TextOutW(dc, item.left, item.top, text.c_str(), static_cast<int>(text.size()));
+  }
+}
+
+// The dialog's face, which writes Chinese, at the size the layout asks for.
+HFONT PreviewWindow::FontOfSize(int pixels) {
+  auto& font = fonts_[pixels];
+  if (!font) {
+    LOGFONTW face{};
+    if (::GetObjectW(font_, sizeof face, &face) == 0) face.lfCharSet = DEFAULT_CHARSET;
+    face.lfHeight = -pixels;
+    face.lfWidth = 0;
+    face.lfWeight = FW_NORMAL;
+    face.lfQuality = ANTIALIASED_QUALITY;
+    font.reset(::CreateFontIndirectW(&face));
+  }
+  return font ? static_cast<HFONT>(font.get()) : font_;
 }
 
 void PreviewWindow::OnPaint() {
@@ -341,8 +428,25 @@ void PreviewWindow::OnMouseMove(int x, int y) {
     trackingLeave_ = ::TrackMouseEvent(&track) != FALSE;
   }
   const POINT point{x, y};
-  if (!::PtInRect(&picture_, point)) return ShowStatus(kHoverHint);
-  ShowStatus(kHoverHint);
+  if (!layout_ || pictureStale_ || !::PtInRect(&picture_, point)) return ShowStatus(kHoverHint);
+  const std::optional<PreviewHit> hit =
+      HitTestPreview(*layout_, preview_.data, x - picture_.left, y - picture_.top);
+  ShowStatus(hit ? HoverText(*hit) : kHoverHint);
+}
+
+// "line2.dat 第12行：数值 82.025，x 7.5 米，深度 2.6 米"
+std::wstring PreviewWindow::HoverText(const PreviewHit& hit) const {
+  const PreviewData& data = preview_.data;
+  const SurveyReport& report = data.report();
+  std::wstring text =
+      hit.input < report.inputs.size() ? FileNameOf(report.inputs[hit.input].path) + L" " : L"";
+  text += L"第" + std::to_wstring(hit.line) + L"行：数值 " + Number(hit.value);
+  if (hit.datum >= data.size()) return text;
+  text += L"，x " + Metres(data.x()[hit.datum]);
+  text += (data.planView() ? L"，y " : L"，深度 ") + Metres(data.depthOrY()[hit.datum]);
+  const double elevation = data.elevation()[hit.datum];
+  if (!data.planView() && !std::isnan(elevation)) text += L"，高程 " + Metres(elevation);
+  return text;
 }
 
 void PreviewWindow::OnMouseLeave() {
@@ -409,6 +513,7 @@ void PreviewWindow::OnClose() {
 void PreviewWindow::OnDestroy() {
   ReleaseOwner();
   dib_.reset();
+  fonts_.clear();
 }
 
 LRESULT CALLBACK PreviewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -501,10 +606,10 @@ void ShowPreview(HINSTANCE instance, HWND owner, const Preview& preview) {
 
 void RunPreviewWindow(HINSTANCE instance, HWND owner, const MergeJob& job,
                       const TopographyTable* topography) {
-  Preview preview;
+  Preview preview{PreviewData(job.mode())};
   {
     const WaitCursor wait;
-    preview.report = AnalyseSurvey(job, topography, nullptr);
+    preview.data.SetReport(AnalyseSurvey(job, topography, &preview.data));
   }
   ShowPreview(instance, owner, preview);
 }

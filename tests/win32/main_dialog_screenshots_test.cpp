@@ -7,8 +7,13 @@
 #include <cwchar>
 #include <deque>
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/win32/main_dialog.h"
+#include "grid/grid_editor.h"
 #include "main_dialog_driver.h"
 #include "platform/file_access.h"
 #include "resources/resource.h"
@@ -25,6 +30,21 @@ namespace fs = std::filesystem;
 fs::path FolderFromEnvironment(const wchar_t* name) {
   const wchar_t* value = _wgetenv(name);
   return value != nullptr ? fs::path(value) : fs::path();
+}
+
+// The rows of a topography table: position and elevation.
+std::vector<std::pair<std::u16string, std::u16string>> ReadTable(const fs::path& file) {
+  std::vector<std::pair<std::u16string, std::u16string>> rows;
+  std::ifstream in(file);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    rows.emplace_back(std::u16string(line.begin(), line.begin() + tab),
+                      std::u16string(line.begin() + tab + 1, line.end()));
+  }
+  return rows;
 }
 
 TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
@@ -48,9 +68,20 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
     Click(dialog, id);
   };
   // The preview of the dialog's job, at a size that suits the guide's page.
-  const auto preview = [&](HWND dialog, const wchar_t* name) {
-    DriveNextDialog(kPreviewTitle, [&, name](HWND window) {
+  const auto preview = [&](HWND dialog, const wchar_t* name, bool byValue) {
+    DriveNextDialog(kPreviewTitle, [&, name, byValue](HWND window) {
       ::SetWindowPos(window, nullptr, 0, 0, 1000, 720, SWP_NOMOVE | SWP_NOZORDER);
+      if (byValue) Click(window, IDC_PREVIEW_COLOURING);
+      PumpMessages(100);
+      // The status line names the first datum the mouse meets from the top left.
+      const HWND status = ::GetDlgItem(window, IDC_PREVIEW_STATUS);
+      const std::wstring hint = WindowText(status);
+      RECT client{};
+      ::GetClientRect(window, &client);
+      for (int y = 0; y < client.bottom && WindowText(status) == hint; y += 3) {
+        for (int x = 0; x < client.right && WindowText(status) == hint; x += 3)
+          ::SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+      }
       PumpMessages(300);
       EXPECT_TRUE(SaveWindowImage(window, out / name));
       ::SendMessageW(window, WM_CLOSE, 0, 0);
@@ -77,7 +108,20 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               for (int up = 0; up < 3; ++up) PressGridKey(dialog, VK_UP);
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-topography.bmp"));
-              preview(dialog, L"preview-profile.bmp");
+              // The whole profile's topography, as pasted from a spreadsheet.
+              GridEditor* editor = TopographyEditorOf(dialog);
+              ASSERT_NE(editor, nullptr);
+              const auto table = ReadTable(examples / L"topography.txt");
+              ASSERT_GT(table.size(), 6u);
+              for (std::size_t k = 0; k < table.size(); ++k) {
+                editor->SetCellText(static_cast<std::int32_t>(k + 1), 1, table[k].first);
+                editor->SetCellText(static_cast<std::int32_t>(k + 1), 2, table[k].second);
+              }
+              preview(dialog, L"preview-profile.bmp", true);
+              for (std::size_t k = 6; k < table.size(); ++k) {
+                editor->SetCellText(static_cast<std::int32_t>(k + 1), 1, u"");
+                editor->SetCellText(static_cast<std::int32_t>(k + 1), 2, u"");
+              }
 
               // More lines than one column holds: the grid moves beside the new column.
               for (int row = 3; row < 5; ++row) {
@@ -95,7 +139,7 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               SetItemText(dialog, 2217, L"470");
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-script2d.bmp"));
-              preview(dialog, L"preview-script2d.bmp");
+              preview(dialog, L"preview-script2d.bmp", false);
 
               Click(dialog, IDC_MODE_SCRIPT3D);
               SetItemText(dialog, 2204, L"0");
@@ -104,7 +148,7 @@ TEST(MainDialogScreenshots, DISABLED_ForTheGuide) {
               SetItemText(dialog, 2218, L"40");
               PumpMessages(300);
               EXPECT_TRUE(SaveWindowImage(dialog, out / L"dialog-script3d.bmp"));
-              preview(dialog, L"preview-plan.bmp");
+              preview(dialog, L"preview-plan.bmp", false);
 
               DriveNextDialog(L"关于 Dorvane", [&](HWND about) {
                 PumpMessages(300);
