@@ -168,6 +168,9 @@ class RandomUser {
                                    IDC_ROW_BROWSE,  IDC_HELP_ABOUT,    2201,
                                    IDC_PREVIEW};
     const int id = kIds[Pick(std::size(kIds))];
+    // Without a window manager Wine waits two seconds for a closed window to
+    // leave the screen: the preview opens on a fifth of its picks.
+    if (id == IDC_PREVIEW && Pick(5) != 0) return;
     Note("button " + std::to_string(id));
     Click(dialog_, id);
   }
