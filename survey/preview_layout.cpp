@@ -322,7 +322,8 @@ class LayoutMaker {
     PreviewScale& s = layout_.scale;
     s.top = 8 + kTitleText + 10 + kSmallText + 12;
     s.bottom = options_.height - (6 + kSmallText + 8 + kSmallText + 8);
-    Range x = plan_.x.Padded(0.02);
+    // The plan leaves room for the row numbers before the lines.
+    Range x = plan_.x.Padded(plan_.vertical == Vertical::kPlanY ? 0.06 : 0.02);
     Range y = plan_.vertical == Vertical::kDepth ? Range{0, plan_.y.Padded(0.04).high}
                                                  : plan_.y.Padded(0.05);
     if (plan_.vertical == Vertical::kDepth && plan_.y.empty()) y.high = 1;
