@@ -231,9 +231,6 @@ bool PreviewWindow::OnCreate() {
   ListView_SetExtendedListViewStyle(findings_,
                                     LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_LABELTIP);
   AddFindingColumns();
-  // The list measures its rows and header by the font it has when told of it.
-  ::SendMessageW(ListView_GetHeader(findings_), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-  ::SendMessageW(findings_, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
   FillFindings();
   ShowSummary();
   statusText_ = kHoverHint;
