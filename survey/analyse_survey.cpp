@@ -447,6 +447,9 @@ class SurveyAnalysis {
     // neighbouring rows.
     std::swap(previousKeys_, currentKeys_);
     previousInput_ = input;
+    const double tolerance = Tolerance();
+    previousSpan_ = {s.electrodeMin - tolerance, s.electrodeMax + tolerance};
+    if (s.dataCount == 0) previousSpan_ = {};
   }
 
   // Places a datum, gives it its depth and elevation and its duplicate key, and
@@ -509,9 +512,10 @@ class SurveyAnalysis {
     if (header.measurement == 1 ? !finite : !(finite && value > 0))
       tallies.badValues.Add(placed.datum.line, along);
 
-    Extent off;
+    Extent off, span;
     for (const Electrode& electrode : placed.datum.electrodes) {
       if (!electrode.present) continue;
+      span.Add(electrode.x);
       s.electrodeMin = Lower(s.electrodeMin, electrode.x);
       s.electrodeMax = Higher(s.electrodeMax, electrode.x);
       if (!gridOrigin_) gridOrigin_ = electrode.x;
@@ -521,7 +525,9 @@ class SurveyAnalysis {
     if (off.low <= off.high) tallies.offGrid.Add(placed.datum.line, off.low, off.high);
 
     double earlier = 0;
-    if (previousInput_ && finite && previousKeys_.Find(key, earlier) && std::isfinite(earlier)) {
+    // Only a datum within the previous input's electrodes can repeat one of its data.
+    const bool inPrevious = span.low >= previousSpan_.low && span.high <= previousSpan_.high;
+    if (inPrevious && finite && previousKeys_.Find(key, earlier) && std::isfinite(earlier)) {
       ++tallies.duplicates;
       if (earlier != 0) ratios_.push_back(value / earlier);
       if (!(std::fabs(value - earlier) <= 0.1 * std::fabs(earlier)))
@@ -635,6 +641,7 @@ class SurveyAnalysis {
   bool sectionComparable_ = true;
   DuplicateKeys previousKeys_, currentKeys_;
   std::optional<std::uint32_t> previousInput_;
+  Extent previousSpan_;  // empty until an input has data
   std::vector<double> ratios_;
 };
 
