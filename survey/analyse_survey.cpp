@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/data_block.h"
 #include "data/decimal.h"
 #include "platform/guarded_read.h"
 #include "platform/mapped_file.h"
@@ -395,6 +396,8 @@ class SurveyAnalysis {
     if (reader.rowsRead() != static_cast<std::uint64_t>(header.declaredCount))
       Warn("count-mismatch", input, header.countLine,
            text::CountMismatch(header.declaredCount, reader.rowsRead()));
+    if (mode_ == MergeMode::LongProfileMerge && !CompareWithMerge(file, input, reader.rowsRead()))
+      return;
     const InputSummary& summary = report_.inputs[input];
     if (mode_ != MergeMode::LongProfileMerge && !own.empty() && summary.dataCount > 0 &&
         PositionsAreHorizontal(header)) {
@@ -404,6 +407,40 @@ class SurveyAnalysis {
       CheckCoverage(static_cast<std::int32_t>(input), own, std::fmin(a, b), std::fmax(a, b),
                     placement);
     }
+  }
+
+  // The merge copies the lines its own reader finds, which need CR LF line ends
+  // and stop at a line with a letter: says so where that is not every data row.
+  // False when the file could not be read.
+  bool CompareWithMerge(const MappedFile& file, std::uint32_t input, std::uint64_t rows) {
+    const std::span<const std::uint8_t> content = file.content();
+    DataBlock block;
+    std::int32_t count = 0;
+    std::uint64_t endLine = 0;
+    bool crLf = false;
+    SystemError error;
+    const bool read = ReadGuarded(
+        [&] {
+          WindowsOfFile windows(file);
+          count = LocateDataBlock(content.data(), content.size(), block, windows);
+          const auto* lf =
+              static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
+          crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
+          if (count > 1)
+            endLine = 1 + static_cast<std::uint64_t>(
+                              std::count(content.begin(), content.begin() + block.end, '\n'));
+        },
+        error);
+    if (!read) {
+      NotRead(input, error);
+      return false;
+    }
+    if (count <= 1)
+      Warn("merge-skips", input, 0, text::MergeSkips(crLf));
+    else if (static_cast<std::uint64_t>(count) < rows)
+      Warn("merge-drops-lines", input, endLine,
+           text::MergeDropsLines(static_cast<std::uint64_t>(count), rows));
+    return true;
   }
 
   // Reads, places and checks every data row of an input, handing each to the sink.

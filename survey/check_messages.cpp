@@ -155,6 +155,16 @@ std::u16string BadValues(std::uint64_t count, bool resistance) {
          Count(count) + u"个，此为第一个）";
 }
 
+std::u16string MergeSkips(bool crLf) {
+  return crLf ? u"合并时将跳过此文件：找不到连续的数据行（非反演格式或格式错误）"
+              : u"合并时将跳过此文件：行尾不是CR LF（Windows格式），找不到数据行";
+}
+
+std::u16string MergeDropsLines(std::uint64_t copied, std::uint64_t rows) {
+  return u"合并只复制此行之前的" + Count(copied) + u"个数据行（共" + Count(rows) +
+         u"行）：此行的列数不同或含有字母，其后的数据将丢失";
+}
+
 std::u16string OffGrid(std::uint64_t count, double spacing, std::uint32_t gridOf) {
   return Count(count) + u"个电极不在" + Input(gridOf) + u"的电极网格上（电极距" + Number(spacing) +
          u"米，偏离超过1%，此为第一个）";

@@ -23,6 +23,8 @@ std::u16string UnreadableLines(std::uint64_t count, std::int32_t arrayType);
 std::u16string UnreadableTopography();
 std::u16string CountMismatch(std::int64_t declared, std::uint64_t read);
 std::u16string BadValues(std::uint64_t count, bool resistance);
+std::u16string MergeSkips(bool crLf);
+std::u16string MergeDropsLines(std::uint64_t copied, std::uint64_t rows);
 std::u16string OffGrid(std::uint64_t count, double spacing, std::uint32_t gridOf);
 
 // Differences from an earlier input that make a joined file misread.

@@ -101,6 +101,8 @@ class DatumSink {
 // estimate column in one file only), "unreadable-line", "not-read"; warnings
 // "spacing-mismatch", "same-place", "duplicate-disagree", "gap", "off-grid",
 // "bad-value", "count-mismatch" (header count differs from the rows),
+// "merge-skips" and "merge-drops-lines" (mode 0: the merge's own reader does
+// not take the file, or only its first data lines),
 // "topography-short", "topography-order", "unsupported". Findings come sorted
 // by input (-1 first) and line. Memory does not grow with the number of data. `topography`
 // (may be null) is used when the job asks for it; else the first file's own

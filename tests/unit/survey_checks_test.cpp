@@ -67,7 +67,13 @@ class SurveyFiles : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  std::u16string Write(const std::string& name, const std::string& text) {
+  // With CR LF line ends, as the merge needs them; "LF:" in front keeps LF.
+  std::u16string Write(const std::string& name, std::string text) {
+    if (text.rfind("LF:", 0) == 0)
+      text.erase(0, 3);
+    else
+      for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 2)
+        text.insert(at, 1, '\r');
     std::ofstream(folder_ / name, std::ios::binary) << text;
     return FromUtf8((folder_ / name).string());
   }
@@ -152,7 +158,7 @@ const std::vector<CheckCase>& CheckCases() {
        {{"error-mismatch", 1, 6}, {"unreadable-line", 1, 10}}},
       {"unreadable",
        MergeMode::LongProfileMerge,
-       {WennerWith(3, "3 1 1O3"), ""},
+       {WennerWith(3, "3 1 1.0.3"), ""},
        {},
        {{"unreadable-line", 0, 10}}},
       {"not_read",
@@ -187,6 +193,16 @@ const std::vector<CheckCase>& CheckCases() {
        {WennerWith(4, "4 1 -5")},
        {},
        {{"bad-value", 0, 11}}},
+      {"merge_skips_lf",
+       MergeMode::LongProfileMerge,
+       {"LF:" + Wenner()},
+       {},
+       {{"merge-skips", 0, 0}}},
+      {"merge_drops_lines",
+       MergeMode::LongProfileMerge,
+       {WennerWith(4, "4 1 1.04e2")},
+       {},
+       {{"merge-drops-lines", 0, 11}}},
       {"count",
        MergeMode::LongProfileMerge,
        {Wenner("1\n1\n12\n0\n0")},
