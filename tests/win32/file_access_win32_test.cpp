@@ -3,8 +3,11 @@
 #include <commdlg.h>
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <optional>
+#include <span>
 #include <thread>
+#include <vector>
 
 #include "platform/file_access.h"
 #include "platform/guarded_read.h"
@@ -311,6 +314,107 @@ TEST_F(FileAccessWin32, TheNullDeviceIsWrittenInPlace) {
   }
   EXPECT_TRUE(messages_.shown.empty());
   EXPECT_TRUE(folder_.Entries().empty());
+}
+
+// Wine runs the tests as root, whom no permission stops: a folder that refuses
+// new files is made immutable by the Linux tool, which Wine starts like any
+// program (without an exit code to wait for: the folder itself tells). Not on
+// such a file system, or not under Wine: no folder.
+class FolderRefusingNewFiles {
+ public:
+  explicit FolderRefusingNewFiles(const std::filesystem::path& folder) : folder_(folder) {
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = unixName == nullptr ? nullptr : unixName(folder.c_str());
+    if (name == nullptr) return;
+    unixPath_.assign(name, name + std::strlen(name));
+    ::HeapFree(::GetProcessHeap(), 0, name);
+    made_ = Chattr(L"+i", false);
+  }
+  ~FolderRefusingNewFiles() {
+    if (made_) Chattr(L"-i", true);
+  }
+  bool made() const { return made_; }
+
+ private:
+  bool Chattr(const std::wstring& flag, bool accepting) const {
+    std::wstring command = L"chattr " + flag + L" \"" + unixPath_ + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(L"Z:\\usr\\bin\\chattr", command.data(), nullptr, nullptr, FALSE, 0,
+                          nullptr, nullptr, &startup, &process))
+      return false;
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    for (int attempt = 0; attempt < 100; ++attempt, ::Sleep(50))
+      if (AcceptsNewFiles() == accepting) return true;
+    return false;
+  }
+
+  bool AcceptsNewFiles() const {
+    const std::filesystem::path probe = folder_ / L"probe.tmp";
+    const HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    ::CloseHandle(file);
+    ::DeleteFileW(probe.c_str());
+    return true;
+  }
+
+  std::filesystem::path folder_;
+  std::wstring unixPath_;
+  bool made_ = false;
+};
+
+std::vector<std::wstring> CopiesInTheTemporaryFolder() {
+  std::vector<std::wstring> copies;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(std::filesystem::temp_directory_path()))
+    if (entry.path().filename().wstring().starts_with(L"dorvane-") &&
+        entry.path().extension() == L".tmp")
+      copies.push_back(entry.path().filename().wstring());
+  return copies;
+}
+
+// No temporary file can be made beside it: the file is written in place, and
+// whatever ends the output before Commit puts its old content back.
+TEST_F(FileAccessWin32, AFileInAFolderRefusingNewFilesIsWrittenInPlaceAndPutBack) {
+  const auto out = folder_ / L"long.dat";
+  void* unreadable = ::VirtualAlloc(nullptr, 65536, MEM_RESERVE, PAGE_NOACCESS);
+  ASSERT_NE(unreadable, nullptr);
+  const struct {
+    const char* name;
+    std::span<const std::uint8_t> piece;
+    bool commit;
+  } cases[] = {
+      {"committed", {reinterpret_cast<const std::uint8_t*>("new merge"), 9}, true},
+      {"abandoned after a piece", {reinterpret_cast<const std::uint8_t*>("new merge"), 9}, false},
+      {"a piece that fails", {static_cast<const std::uint8_t*>(unreadable), 65536}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileBytes(out, "the previous merge, longer than the new one");
+    const FolderRefusingNewFiles locked(folder_.path());
+    if (!locked.made()) GTEST_SKIP() << "no folder refusing new files here";
+    OutputFile output;
+    ASSERT_TRUE(output.Begin(U16(out)));
+    EXPECT_TRUE(output.writesInPlace());
+    const bool appended = output.Append(c.piece);
+    EXPECT_EQ(appended, c.piece.size() == 9);
+    if (c.commit && appended) {
+      EXPECT_TRUE(output.Commit());
+    } else {
+      output.Abandon();
+    }
+    EXPECT_FALSE(output.restoreFailed());
+    EXPECT_EQ(ReadFileBytes(out),
+              c.commit && appended ? "new merge" : "the previous merge, longer than the new one");
+    EXPECT_EQ(folder_.Entries(), std::vector<std::wstring>{L"long.dat"});
+    EXPECT_TRUE(CopiesInTheTemporaryFolder().empty());
+  }
+  ::VirtualFree(unreadable, 0, MEM_RELEASE);
 }
 
 // A console Ctrl-C, Ctrl-Break or close runs its handler on a thread of its own,
