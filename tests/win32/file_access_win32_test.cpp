@@ -330,7 +330,13 @@ class FolderRefusingNewFiles {
     if (name == nullptr) return;
     unixPath_.assign(name, name + std::strlen(name));
     ::HeapFree(::GetProcessHeap(), 0, name);
-    made_ = Chattr(L"+i", false);
+    // A change that lands between a probe's creation and its removal leaves the
+    // probe inside: then again.
+    for (int attempt = 0; attempt < 5; ++attempt) {
+      if (!Chattr(L"+i", false)) return;
+      made_ = !std::filesystem::exists(Probe());
+      if (made_ || !Chattr(L"-i", true)) return;
+    }
   }
   ~FolderRefusingNewFiles() {
     if (made_) Chattr(L"-i", true);
@@ -353,13 +359,15 @@ class FolderRefusingNewFiles {
     return false;
   }
 
+  std::filesystem::path Probe() const { return folder_ / L"probe.tmp"; }
+
   bool AcceptsNewFiles() const {
-    const std::filesystem::path probe = folder_ / L"probe.tmp";
-    const HANDLE file = ::CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    ::DeleteFileW(Probe().c_str());
+    const HANDLE file = ::CreateFileW(Probe().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     ::CloseHandle(file);
-    ::DeleteFileW(probe.c_str());
+    ::DeleteFileW(Probe().c_str());
     return true;
   }
 
