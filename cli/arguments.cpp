@@ -22,8 +22,9 @@ constexpr std::string_view kUsageDetails =
     "          --sign 0|1        positions along the line increase (0) or decrease (1)\n"
     "          --direction 0|1   the line runs along X (0) or along Y (1)\n"
     "          --codepage NAME   8-bit code page of the script (default: the locale's)\n"
-    "At most 30 input files. Options take their value as the next argument or as\n"
-    "--option=value; \"--\" ends the options of check and merge.\n"
+    "merge takes any number of input files, a script at most 30. Options take their\n"
+    "value as the next argument or as --option=value; \"--\" ends the options of check\n"
+    "and merge.\n"
     "\n"
     "Exit status: 0 the output file was written and every input was used (check:\n"
     "every file is valid); 3 it was written but some inputs were left out, each named\n"
@@ -128,9 +129,13 @@ void CheckOutputAndRows(Arguments& arguments, std::optional<std::u16string> outp
   if (*output == u"-") throw UsageError{"the output must be a file, not '-'"};
   arguments.outputPath = std::move(*output);
   if (arguments.rows.empty()) throw UsageError{"no input files"};
+}
+
+// The scripts keep the dialog's number of rows; a merge takes any number of files.
+void CheckScriptRowLimit(const Arguments& arguments) {
   if (arguments.rows.size() > MergeJob::kMaxRows) {
-    throw UsageError{"at most " + std::to_string(MergeJob::kMaxRows) + " input files, not " +
-                     std::to_string(arguments.rows.size())};
+    throw UsageError{"a script takes at most " + std::to_string(MergeJob::kMaxRows) +
+                     " input files, not " + std::to_string(arguments.rows.size())};
   }
 }
 
@@ -221,6 +226,7 @@ Arguments ParseScript(ArgumentReader& reader, Command command) {
     }
   }
   CheckOutputAndRows(arguments, std::move(output));
+  CheckScriptRowLimit(arguments);
   if (codePage) arguments.codePageName = Utf16ToUtf8(*codePage);
   return arguments;
 }

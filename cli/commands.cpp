@@ -98,8 +98,9 @@ bool CheckFile(const std::u16string& path, FileAccess& files) {
   return count > 1;
 }
 
+// The parser has already held the scripts to their limit.
 MergeJob JobWithRows(MergeMode mode, const Arguments& arguments) {
-  MergeJob job;
+  MergeJob job = MergeJob::WithoutRowLimit();
   job.SelectMode(mode);
   for (std::size_t i = 1; i < arguments.rows.size(); ++i) job.AppendRow();
   for (std::size_t i = 0; i < arguments.rows.size(); ++i) job.row(i) = arguments.rows[i];

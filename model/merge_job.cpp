@@ -1,8 +1,16 @@
 #include "model/merge_job.h"
 
+#include <limits>
+
 namespace dorvane {
 
-MergeJob::MergeJob() : rows_(1) {}
+MergeJob::MergeJob() : MergeJob(kMaxRows) {}
+
+MergeJob::MergeJob(std::size_t maxRows) : maxRows_(maxRows), rows_(1) {}
+
+MergeJob MergeJob::WithoutRowLimit() {
+  return MergeJob(std::numeric_limits<std::size_t>::max());
+}
 
 void MergeJob::SelectMode(MergeMode mode) {
   mode_ = mode;
@@ -16,7 +24,7 @@ bool MergeJob::SetWithTopography(bool on) {
 }
 
 bool MergeJob::AppendRow() {
-  if (rows_.size() >= kMaxRows) return false;
+  if (rows_.size() >= maxRows_) return false;
   InputFileRow added;
   added.firstElectrodeX = rows_.front().firstElectrodeX;
   added.firstElectrodeY = rows_.front().firstElectrodeY;

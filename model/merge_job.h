@@ -30,6 +30,9 @@ class MergeJob {
   static constexpr std::size_t kMaxOutputPathUnits = 259;
 
   MergeJob();
+  // kMaxRows is the room of the dialog's screen, not a limit of the files: a
+  // job set up without the dialog takes any number of rows.
+  static MergeJob WithoutRowLimit();
 
   MergeMode mode() const { return mode_; }
   void SelectMode(MergeMode mode);
@@ -42,7 +45,7 @@ class MergeJob {
   InputFileRow& row(std::size_t index) { return rows_.at(index); }
   const InputFileRow& row(std::size_t index) const { return rows_.at(index); }
 
-  // A new row copies the first row's X and Y texts; false when kMaxRows exist.
+  // A new row copies the first row's X and Y texts; false when the limit is reached.
   bool AppendRow();
   // The first row is never removed; false when only it is left.
   bool RemoveLastRow();
@@ -51,6 +54,9 @@ class MergeJob {
   void SetOutputPath(std::u16string path) { outputPath_ = std::move(path); }
 
  private:
+  explicit MergeJob(std::size_t maxRows);
+
+  std::size_t maxRows_;
   MergeMode mode_ = MergeMode::LongProfileMerge;
   std::vector<InputFileRow> rows_;
   std::u16string outputPath_;

@@ -192,6 +192,23 @@ TEST_F(CliTest, MergeWritesHeaderOfFirstFileAllDataAndTrailer) {
             kHeaderA + "5\r\n" + kHeaderTail + kDataA + kDataB + std::string(kTrailer));
 }
 
+// The dialog's 30 rows are its screen room; a merge on the command line takes more.
+TEST_F(CliTest, MergeTakesMoreInputsThanTheDialogHasRows) {
+  std::vector<std::string> args{"merge", "-o", Path("merged.dat")};
+  std::string data;
+  for (int i = 0; i < 40; ++i) {
+    const std::string first = std::to_string(2 * i) + " 1 10";
+    const std::string second = std::to_string(2 * i + 1) + " 1 11";
+    args.push_back(Write("line" + std::to_string(i) + ".dat",
+                         DataFile("Line " + std::to_string(i), "2", {first, second})));
+    data += CrLf({first, second});
+  }
+  const CliResult result = Run(args);
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(ReadBytes(folder_ / "merged.dat"),
+            CrLf({"Line 0", "1.0", "1", "80"}) + kHeaderTail + data + std::string(kTrailer));
+}
+
 TEST_F(CliTest, MergeAppendsTopographyFromTheTable) {
   const std::string a = Write("a.dat", kFileA);
   const std::string out = Path("merged.dat");
@@ -423,8 +440,8 @@ struct UsageCase {
 };
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
-  std::vector<std::string> thirtyOne{"merge", "-o", "o.dat"};
-  thirtyOne.insert(thirtyOne.end(), 31, "a.dat");
+  std::vector<std::string> thirtyOne{"script3d", "-o", "o.dat"};
+  for (int i = 0; i < 31; ++i) thirtyOne.insert(thirtyOne.end(), {"--input", "a.dat"});
   const std::vector<UsageCase> cases = {
       {"no arguments", {}, "no command"},
       {"unknown command", {"frobnicate"}, "unknown command 'frobnicate'"},
@@ -437,7 +454,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
       {"standard output for a script",
        {"script2d", "--output=-", "--input", "a", "--input", "b"},
        "the output must be a file, not '-'"},
-      {"too many inputs", thirtyOne, "at most 30 input files, not 31"},
+      {"too many inputs for a script", thirtyOne, "a script takes at most 30 input files, not 31"},
       {"nothing to check", {"check"}, "no files to check"},
       {"sign 2",
        {"script2d", "-o", "o", "--input", "a", "--sign", "2"},
