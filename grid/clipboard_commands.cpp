@@ -17,7 +17,9 @@ std::int32_t ClampToInt32(std::int64_t value) {
 // block, as far as the row capacity allows. Returns the last row the paste reaches.
 std::int32_t GrowRowsForPaste(GridEditor& editor, const FlexGrid& grid, std::int64_t anchorRow,
                               std::int64_t lines) {
-  if (anchorRow + lines > grid.Rows() - 1) editor.SetRowCount(ClampToInt32(anchorRow + lines + 1));
+  // At the capacity nothing grows, and the titles need no renumbering.
+  const std::int64_t wanted = std::min<std::int64_t>(anchorRow + lines + 1, editor.RowCapacity());
+  if (wanted > grid.Rows()) editor.SetRowCount(ClampToInt32(wanted));
   return ClampToInt32(std::min<std::int64_t>(grid.Rows() - 1, anchorRow + lines - 1));
 }
 

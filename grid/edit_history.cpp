@@ -136,9 +136,15 @@ std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
   const std::int32_t rows = grid.Rows();
   if (!ColumnsInside(region, grid.Cols())) return std::nullopt;
   try {
+    // Every cell takes at least the NUL after its text.
+    const std::int64_t cells = RegionHasCells(region)
+                                   ? std::int64_t{region.lastRow - region.firstRow + 1} *
+                                         std::int64_t{region.lastCol - region.firstCol + 1}
+                                   : 0;
+    if (cells > static_cast<std::int64_t>(CellImage::kMaxUnits)) return std::nullopt;
     std::vector<char16_t>& work = history_.ImageBuffer();
     work.clear();
-    work.reserve(CellImage::kMaxUnits);
+    work.reserve(static_cast<std::size_t>(cells));
     for (std::int32_t row = region.firstRow; row <= region.lastRow; ++row) {
       if (row > rows - 1) return std::nullopt;
       for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {

@@ -64,7 +64,7 @@ class EditHistory {
   void DropCurrent();
 
   // Scratch space for building images, kept between images so that recording a
-  // step does not allocate the whole limit each time.
+  // step does not allocate anew each time.
   std::vector<char16_t>& ImageBuffer() const { return imageBuffer_; }
 
  private:

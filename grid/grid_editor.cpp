@@ -25,6 +25,18 @@ std::int32_t CapacityForColumns(std::int32_t cols) {
   return std::min(kMaxCells / cols, kMaxRows);
 }
 
+// Adds one to a decimal number of digits only.
+void IncrementDecimal(std::u16string& digits) {
+  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
+    if (*digit != u'9') {
+      ++*digit;
+      return;
+    }
+    *digit = u'0';
+  }
+  digits.insert(digits.begin(), u'1');
+}
+
 }  // namespace
 
 GridEditor::GridEditor(Clipboard& clipboard, const CodePage& codePage, MessageBoxes& messages)
@@ -34,10 +46,16 @@ GridEditor::GridEditor(Clipboard& clipboard, const CodePage& codePage, MessageBo
 GridEditor::~GridEditor() = default;
 
 int GridEditor::AttachControl(FlexGrid* grid, EditorView* view) {
+  if (AttachFormattedControl(grid, view) == 0) return 0;
+  FormatGrid();
+  return 1;
+}
+
+int GridEditor::AttachFormattedControl(FlexGrid* grid, EditorView* view) {
   grid_ = grid;
   view_ = view;
   if (grid_ == nullptr || view_ == nullptr) return 0;
-  FormatGrid();
+  RefreshSelection();
   BuildPopupMenu();
   return 1;
 }
@@ -135,7 +153,13 @@ int GridEditor::RenumberRows() {
   FlexGrid& grid = Grid();
   grid.SetColAlignment(0, kAlignCentre);
   const std::int32_t rows = grid.Rows();
-  for (std::int32_t row = 1; row < rows; ++row) grid.SetTextMatrix(row, 0, IntegerText(row));
+  // Counted in text: formatting every number anew made a paste that grows a
+  // large table spend most of its time here.
+  std::u16string title = u"0";
+  for (std::int32_t row = 1; row < rows; ++row) {
+    IncrementDecimal(title);
+    grid.SetTextMatrix(row, 0, title);
+  }
   return 1;
 }
 

@@ -57,6 +57,9 @@ class GridEditor {
   // Hosting: takes the control and its window, applies the standard settings and
   // builds the popup menu. Neither pointer is owned. Returns 1.
   int AttachControl(FlexGrid* grid, EditorView* view);
+  // The same for a control that another editor formatted and filled: its table,
+  // sizes and settings stay as they are. Returns 1.
+  int AttachFormattedControl(FlexGrid* grid, EditorView* view);
 
   // Cell access and counts.
   std::int32_t GetRowCount() const;
