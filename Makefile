@@ -3,9 +3,11 @@ SHELL := /bin/bash
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+VERSION := $(shell sed -n 's/.*kVersion = "\(.*\)";/\1/p' cli/arguments.h)
+DIST_ZIP := build/dist/dorvane-$(VERSION)-win64.zip
 
-.PHONY: setup native asan windows cli exe run test test-native test-asan test-windows \
-        fuzz fuzz-run bench format clean
+.PHONY: setup native asan windows cli exe dist run test test-native test-asan test-windows \
+        fuzz fuzz-run fuzz-long bench format clean
 
 setup:
 	@scripts/setup
@@ -32,6 +34,11 @@ exe: setup
 	cmake --build build/windows -j$(JOBS) --target dorvane_exe dorvane_cli
 	@scripts/check-imports build/windows/dorvane.exe build/windows/cli/dorvane-cli.exe
 
+# The zip for Windows users: both programs, the README and the guide as Windows
+# text, the example survey.
+dist: exe
+	scripts/make-dist build/windows $(DIST_ZIP)
+
 # Starts the program; without a display it runs headless, saves a screenshot and
 # also runs the example job through the command-line tool.
 run: cli exe
@@ -48,8 +55,11 @@ test-asan: asan
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir build/asan --output-on-failure -j$(JOBS)
 
-test-windows: windows
+# The zip is checked too: unpacked, its command-line tool runs under Wine on the
+# example survey and must write what the native tool writes.
+test-windows: windows dist cli
 	scripts/wine-ctest build/windows
+	scripts/check-dist $(DIST_ZIP) build/native/cli/dorvane
 
 fuzz: setup
 	@cmake --preset fuzz >/dev/null
@@ -57,6 +67,12 @@ fuzz: setup
 
 fuzz-run: fuzz
 	scripts/run-fuzzers build/fuzz $(FUZZ_SECONDS)
+
+# A deep run, not part of `make test`: 20 minutes per fuzzer unless FUZZ_SECONDS
+# is given, growing a corpus kept in build/fuzz-corpus/ from one run to the next.
+fuzz-long: fuzz
+	scripts/run-fuzzers build/fuzz \
+	  $(if $(filter file,$(origin FUZZ_SECONDS)),1200,$(FUZZ_SECONDS)) build/fuzz-corpus
 
 bench: setup
 	@cmake --preset bench >/dev/null
