@@ -344,10 +344,7 @@ void SurveyFileReader::ParseRow(const Line& line, DataRow& row) const {
       needed = 1 + 2 * static_cast<std::size_t>(k) + 1 + extra;
     }
   }
-  std::size_t fieldCount = read;
-  while (fields.Next(field)) ++fieldCount;
-  row.fields = fieldCount;
-
+  // Further fields (an instrument's current and voltage) do not matter.
   Datum& datum = row.datum;
   std::size_t valueAt = 0;
   if (general) {

@@ -65,7 +65,6 @@ struct HeaderProblem {
 struct DataRow {
   Datum datum;  // datum.line is set either way
   bool readable = false;
-  std::size_t fields = 0;
   // Index-based rows: the row's spacing and factor, which with the header fix
   // the array's shape and size; 0 for general arrays.
   double a = 0, n = 0;
