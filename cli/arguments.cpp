@@ -22,14 +22,24 @@ constexpr std::string_view kUsageDetails =
     "          --sign 0|1        positions along the line increase (0) or decrease (1)\n"
     "          --direction 0|1   the line runs along X (0) or along Y (1)\n"
     "          --codepage NAME   8-bit code page of the script (default: the locale's)\n"
-    "merge takes any number of input files, a script at most 30. Options take their\n"
-    "value as the next argument or as --option=value; \"--\" ends the options of check\n"
-    "and merge.\n"
+    "preview   reads every data line of the inputs, places it as merge (the default),\n"
+    "          script2d or script3d would, and checks the join; prints one line per\n"
+    "          finding, PATH:LINE: CODE: message (LINE 0: the whole file), then one\n"
+    "          line per input, PATH: array=T spacing=A data=N x=MIN..MAX\n"
+    "          --points CSV      also writes every placed data point to CSV\n"
+    "merge, script2d and script3d check the inputs as preview does before they write,\n"
+    "and print what would make the output misread as warnings on standard error;\n"
+    "--no-check skips that reading.\n"
+    "merge and preview take any number of input files, a script (or its preview) at\n"
+    "most 30. Options take their value as the next argument or as --option=value;\n"
+    "\"--\" ends the options of check, merge and preview.\n"
     "\n"
     "Exit status: 0 the output file was written and every input was used (check:\n"
-    "every file is valid); 3 it was written but some inputs were left out, each named\n"
-    "on standard error; 1 nothing was written (check: some file is not valid or not\n"
-    "read); 2 usage error.\n";
+    "every file is valid; preview: nothing found);\n"
+    "3 it was written but some inputs were left out, each named on standard error;\n"
+    "4 preview: findings printed; 1 nothing was written (check: some file is not\n"
+    "valid or not read; preview: an input not read or the CSV not written);\n"
+    "2 usage error.\n";
 
 // A usage error, thrown from deep inside the parsers and caught by ParseArguments.
 struct UsageError {
@@ -122,13 +132,17 @@ std::int32_t ParseFlag(const Option& option, const std::u16string& value) {
   throw UsageError{"option " + Quoted(option.name) + " takes 0 or 1, not " + Quoted(value)};
 }
 
+void CheckRows(const Arguments& arguments) {
+  if (arguments.rows.empty()) throw UsageError{"no input files"};
+}
+
 void CheckOutputAndRows(Arguments& arguments, std::optional<std::u16string> output) {
   if (!output) throw UsageError{"missing -o OUTPUT"};
   // The output's folder matters (scripts go beside it, the merge writes a
   // temporary file there): standard output has none.
   if (*output == u"-") throw UsageError{"the output must be a file, not '-'"};
   arguments.outputPath = std::move(*output);
-  if (arguments.rows.empty()) throw UsageError{"no input files"};
+  CheckRows(arguments);
 }
 
 // The scripts keep the dialog's number of rows; a merge takes any number of files.
@@ -137,6 +151,10 @@ void CheckScriptRowLimit(const Arguments& arguments) {
     throw UsageError{"a script takes at most " + std::to_string(MergeJob::kMaxRows) +
                      " input files, not " + std::to_string(arguments.rows.size())};
   }
+}
+
+bool IsNoCheck(const Option& option) {
+  return !option.inlineValue && option.name == u"--no-check";
 }
 
 Arguments ParseCheck(ArgumentReader& reader) {
@@ -176,6 +194,8 @@ Arguments ParseMerge(ArgumentReader& reader) {
       SetOnce(output, reader.TakeValue(*option), *option);
     } else if (option->name == u"--topography") {
       SetOnce(arguments.topographyPath, reader.TakeValue(*option), *option);
+    } else if (IsNoCheck(*option)) {
+      arguments.checkInputs = false;
     } else {
       ThrowUnknown(*option);
     }
@@ -191,6 +211,33 @@ InputFileRow& CurrentRow(Arguments& arguments, const Option& option) {
   return arguments.rows.back();
 }
 
+// The options that make and set the rows of the scripts: true when `option` is one.
+bool TakeRowOption(ArgumentReader& reader, const Option& option, bool collate,
+                   Arguments& arguments) {
+  if (option.name == u"--input") {
+    arguments.rows.push_back(RowFor(reader.TakeValue(option)));
+  } else if (option.name == u"--x") {
+    const std::u16string value = reader.TakeValue(option);
+    CurrentRow(arguments, option).firstElectrodeX = value;
+  } else if (option.name == u"--y" && collate) {
+    const std::u16string value = reader.TakeValue(option);
+    CurrentRow(arguments, option).firstElectrodeY = value;
+  } else if (option.name == u"--sign") {
+    const std::int32_t sign = ParseFlag(option, reader.TakeValue(option));
+    CurrentRow(arguments, option).lineSign = sign;
+  } else if (option.name == u"--direction" && collate) {
+    const std::int32_t direction = ParseFlag(option, reader.TakeValue(option));
+    CurrentRow(arguments, option).lineDirection = direction;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+[[noreturn]] void ThrowLooseArgument(const std::u16string& argument) {
+  throw UsageError{"unexpected argument " + Quoted(argument) + "; input files follow --input"};
+}
+
 Arguments ParseScript(ArgumentReader& reader, Command command) {
   const bool collate = command == Command::Script3d;
   Arguments arguments = ForCommand(command);
@@ -199,35 +246,67 @@ Arguments ParseScript(ArgumentReader& reader, Command command) {
   while (!reader.AtEnd()) {
     const std::u16string& argument = reader.Take();
     const auto option = AsOption(argument);
-    if (!option) {
-      throw UsageError{"unexpected argument " + Quoted(argument) + "; input files follow --input"};
-    }
+    if (!option) ThrowLooseArgument(argument);
     if (const auto answer = AnswerInstead(*option)) return *answer;
     if (IsOutputOption(*option)) {
       SetOnce(output, reader.TakeValue(*option), *option);
     } else if (option->name == u"--codepage") {
       SetOnce(codePage, reader.TakeValue(*option), *option);
-    } else if (option->name == u"--input") {
-      arguments.rows.push_back(RowFor(reader.TakeValue(*option)));
-    } else if (option->name == u"--x") {
-      const std::u16string value = reader.TakeValue(*option);
-      CurrentRow(arguments, *option).firstElectrodeX = value;
-    } else if (option->name == u"--y" && collate) {
-      const std::u16string value = reader.TakeValue(*option);
-      CurrentRow(arguments, *option).firstElectrodeY = value;
-    } else if (option->name == u"--sign") {
-      const std::int32_t sign = ParseFlag(*option, reader.TakeValue(*option));
-      CurrentRow(arguments, *option).lineSign = sign;
-    } else if (option->name == u"--direction" && collate) {
-      const std::int32_t direction = ParseFlag(*option, reader.TakeValue(*option));
-      CurrentRow(arguments, *option).lineDirection = direction;
-    } else {
+    } else if (IsNoCheck(*option)) {
+      arguments.checkInputs = false;
+    } else if (!TakeRowOption(reader, *option, collate, arguments)) {
       ThrowUnknown(*option);
     }
   }
   CheckOutputAndRows(arguments, std::move(output));
   CheckScriptRowLimit(arguments);
   if (codePage) arguments.codePageName = Utf16ToUtf8(*codePage);
+  return arguments;
+}
+
+// The mode comes first: it decides whether inputs are operands or --input rows.
+std::optional<MergeMode> PreviewModeOption(const Option& option) {
+  if (option.inlineValue) return std::nullopt;
+  if (option.name == u"--script2d") return MergeMode::ConcatenationScript;
+  if (option.name == u"--script3d") return MergeMode::CollateScript;
+  return std::nullopt;
+}
+
+Arguments ParsePreview(ArgumentReader& reader) {
+  Arguments arguments = ForCommand(Command::Preview);
+  MergeMode& mode = arguments.previewMode;
+  bool optionsEnded = false;
+  bool modeChosen = false;
+  while (!reader.AtEnd()) {
+    const std::u16string& argument = reader.Take();
+    const auto option = optionsEnded ? std::nullopt : AsOption(argument);
+    if (!option) {
+      if (mode != MergeMode::LongProfileMerge) ThrowLooseArgument(argument);
+      arguments.rows.push_back(RowFor(argument));
+    } else if (option->name == u"--" && !option->inlineValue &&
+               mode == MergeMode::LongProfileMerge) {
+      optionsEnded = true;
+    } else if (const auto answer = AnswerInstead(*option)) {
+      return *answer;
+    } else if (const auto chosen = PreviewModeOption(*option)) {
+      if (modeChosen) throw UsageError{"option " + Quoted(option->name) + " is given twice"};
+      if (!arguments.rows.empty())
+        throw UsageError{"option " + Quoted(option->name) + " comes after the inputs"};
+      mode = *chosen;
+      modeChosen = true;
+    } else if (option->name == u"--points") {
+      SetOnce(arguments.pointsPath, reader.TakeValue(*option), *option);
+    } else if (option->name == u"--topography") {
+      SetOnce(arguments.topographyPath, reader.TakeValue(*option), *option);
+    } else if (mode == MergeMode::LongProfileMerge ||
+               !TakeRowOption(reader, *option, mode == MergeMode::CollateScript, arguments)) {
+      ThrowUnknown(*option);
+    }
+  }
+  if (arguments.topographyPath && mode != MergeMode::LongProfileMerge)
+    throw UsageError{"option '--topography' does not go with --script2d or --script3d"};
+  CheckRows(arguments);
+  if (mode != MergeMode::LongProfileMerge) CheckScriptRowLimit(arguments);
   return arguments;
 }
 
@@ -240,6 +319,7 @@ Arguments ParseCommand(ArgumentReader& reader) {
   if (name == u"merge") return ParseMerge(reader);
   if (name == u"script2d") return ParseScript(reader, Command::Script2d);
   if (name == u"script3d") return ParseScript(reader, Command::Script3d);
+  if (name == u"preview") return ParsePreview(reader);
   throw UsageError{"unknown command " + Quoted(name)};
 }
 
@@ -259,10 +339,16 @@ std::string UsageText() {
   const std::string command = "       " + name + " ";
   const std::string more(command.size() + 9, ' ');
   std::string usage = "usage: " + name + " check FILE...\n";
-  usage += command + "merge -o OUTPUT [--topography TABLE] INPUT...\n";
-  usage += command + "script2d -o OUTPUT [--codepage NAME]\n";
+  usage += command + "merge -o OUTPUT [--topography TABLE] [--no-check] INPUT...\n";
+  usage += command + "script2d -o OUTPUT [--codepage NAME] [--no-check]\n";
   usage += more + "(--input PATH [--x TEXT] [--sign 0|1])...\n";
-  usage += command + "script3d -o OUTPUT [--codepage NAME]\n";
+  usage += command + "script3d -o OUTPUT [--codepage NAME] [--no-check]\n";
+  usage += more + "(--input PATH [--x TEXT] [--y TEXT] [--sign 0|1]\n";
+  usage += more + " [--direction 0|1])...\n";
+  usage += command + "preview [--points CSV] [--topography TABLE] INPUT...\n";
+  usage += command + "preview --script2d [--points CSV]\n";
+  usage += more + "(--input PATH [--x TEXT] [--sign 0|1])...\n";
+  usage += command + "preview --script3d [--points CSV]\n";
   usage += more + "(--input PATH [--x TEXT] [--y TEXT] [--sign 0|1]\n";
   usage += more + " [--direction 0|1])...\n";
   usage += command + "--help | --version\n";

@@ -19,16 +19,19 @@ inline constexpr std::string_view kProgramName = "dorvane";
 
 inline constexpr std::string_view kVersion = "1.1";
 
-enum class Command { Help, Version, Check, Merge, Script2d, Script3d };
+enum class Command { Help, Version, Check, Merge, Script2d, Script3d, Preview };
 
 // A command line that made sense. Paths and texts are UTF-16, as the core takes them.
 struct Arguments {
   Command command = Command::Help;
   std::vector<std::u16string> checkFiles;
   std::u16string outputPath;
-  std::optional<std::u16string> topographyPath;  // merge: topography on when given
-  std::vector<InputFileRow> rows;                // merge and scripts, in order
-  std::optional<std::string> codePageName;       // scripts; none: the locale's
+  std::optional<std::u16string> topographyPath;         // merge: topography on when given
+  std::vector<InputFileRow> rows;                       // merge and scripts, in order
+  std::optional<std::string> codePageName;              // scripts; none: the locale's
+  bool checkInputs = true;                              // merge and scripts: check the join first
+  MergeMode previewMode = MergeMode::LongProfileMerge;  // preview: whose placing
+  std::optional<std::u16string> pointsPath;             // preview: where the CSV goes
 };
 
 struct ParsedArguments {

@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 
+#include <algorithm>
+#include <cmath>
 #include <exception>
 #include <memory>
 #include <new>
@@ -7,13 +9,17 @@
 
 #include "cli/console.h"
 #include "cli/console_message_boxes.h"
+#include "cli/points_csv.h"
 #include "cli/topography_file.h"
 #include "data/batch_script.h"
 #include "data/data_block.h"
+#include "data/decimal.h"
 #include "data/long_profile_merge.h"
 #include "platform/code_page.h"
 #include "platform/file_access.h"
 #include "platform/utf8.h"
+#include "survey/finding_text.h"
+#include "survey/survey.h"
 
 namespace dorvane::cli {
 namespace {
@@ -38,11 +44,16 @@ class LeftOutInputs final : public MergeInputReport {
  public:
   void LeftOut(const std::u16string& path, Reason reason) override {
     ++count_;
+    paths_.push_back(path);
     PrintInputLine(path, reason == Reason::NotRead ? "not read" : "skipped");
   }
   int count() const { return count_; }
+  bool Contains(const std::u16string& path) const {
+    return std::find(paths_.begin(), paths_.end(), path) != paths_.end();
+  }
 
  private:
+  std::vector<std::u16string> paths_;
   int count_ = 0;
 };
 
@@ -98,6 +109,35 @@ bool CheckFile(const std::u16string& path, FileAccess& files) {
   return count > 1;
 }
 
+// Nobody is there to answer the dialog's question: the join is checked before
+// the job, the job writes as asked, and then the errors that concern what it
+// wrote are printed.
+class JoinCheck {
+ public:
+  JoinCheck(const Arguments& arguments, const MergeJob& job, const TopographyTable* topography) {
+    if (!arguments.checkInputs) return;
+    try {
+      report_ = AnalyseSurvey(job, topography, nullptr);
+    } catch (const std::exception& error) {
+      failure_ = error.what();
+    }
+  }
+
+  // After a job that wrote; the inputs the merge left out are not in its output.
+  void PrintErrors(const LeftOutInputs* leftOut = nullptr) const {
+    if (!failure_.empty()) PrintError("warning: the inputs could not be checked: " + failure_);
+    for (const Finding& finding : ErrorsBeforeJob(report_)) {
+      const bool left = leftOut != nullptr && finding.input >= 0 &&
+                        leftOut->Contains(report_.inputs[finding.input].path);
+      if (!left) PrintError("warning: " + FindingLine(report_, finding));
+    }
+  }
+
+ private:
+  SurveyReport report_;
+  std::string failure_;
+};
+
 // The parser has already held the scripts to their limit.
 MergeJob JobWithRows(MergeMode mode, const Arguments& arguments) {
   MergeJob job = MergeJob::WithoutRowLimit();
@@ -118,26 +158,34 @@ int RunCheck(const Arguments& arguments) {
   return allValid ? kExitWritten : kExitNotWritten;
 }
 
+std::optional<TopographyFile> ReadTopographyTable(const std::u16string& path) {
+  const FileContents contents = ReadWholeFile(path);
+  if (!contents.bytes) {
+    PrintError("cannot read the topography table '" + Utf16ToUtf8(path) + "': " + contents.error);
+    return std::nullopt;
+  }
+  return TopographyFile(*contents.bytes);
+}
+
 int RunMerge(const Arguments& arguments) {
   MergeJob job = JobWithRows(MergeMode::LongProfileMerge, arguments);
   std::optional<TopographyFile> table;
   if (arguments.topographyPath) {
-    const FileContents contents = ReadWholeFile(*arguments.topographyPath);
-    if (!contents.bytes) {
-      PrintError("cannot read the topography table '" + Utf16ToUtf8(*arguments.topographyPath) +
-                 "': " + contents.error);
-      return kExitNotWritten;
-    }
-    table.emplace(*contents.bytes);
+    table = ReadTopographyTable(*arguments.topographyPath);
+    if (!table) return kExitNotWritten;
     job.SetWithTopography(true);
   }
+  const JoinCheck check(arguments, job, table ? &*table : nullptr);
   ConsoleMessageBoxes messages;
   FileAccess files(messages);
   const NoTopography noTopography;
   LeftOutInputs leftOut;
   MergeToLongProfile(job, table ? static_cast<const TopographyTable&>(*table) : noTopography, files,
                      messages, leftOut);
-  if (messages.successShown()) return leftOut.count() == 0 ? kExitWritten : kExitInputsLeftOut;
+  if (messages.successShown()) {
+    check.PrintErrors(&leftOut);
+    return leftOut.count() == 0 ? kExitWritten : kExitInputsLeftOut;
+  }
   if (messages.shownCount() == 0) PrintError("no input file could be merged; nothing written");
   return kExitNotWritten;
 }
@@ -154,10 +202,68 @@ int RunScript(const Arguments& arguments) {
   const MergeMode mode = arguments.command == Command::Script3d ? MergeMode::CollateScript
                                                                 : MergeMode::ConcatenationScript;
   const MergeJob job = JobWithRows(mode, arguments);
+  const JoinCheck check(arguments, job, nullptr);
   ConsoleMessageBoxes messages;
   FileAccess files(messages);
   WriteBatchScript(mode, job, files, messages, *codePage);
-  return messages.successShown() ? kExitWritten : kExitNotWritten;
+  if (!messages.successShown()) return kExitNotWritten;
+  check.PrintErrors();
+  return kExitWritten;
+}
+
+std::string Number(double value) {
+  char digits[kShortestChars];
+  return std::string(digits, WriteShortest(digits, value));
+}
+
+// "PATH: array=T spacing=A data=N x=MIN..MAX"; no x range without data.
+std::string SummaryLine(const InputSummary& input) {
+  std::string line = Utf16ToUtf8(input.path) + ": ";
+  if (!input.readable) return line + "not read";
+  line += "array=" + std::to_string(input.arrayType) + " spacing=" + Number(input.spacing) +
+          " data=" + std::to_string(input.dataCount);
+  if (input.dataCount > 0 && !std::isnan(input.xMin))
+    line += " x=" + Number(input.xMin) + ".." + Number(input.xMax);
+  return line;
+}
+
+int RunPreview(const Arguments& arguments) {
+  MergeJob job = JobWithRows(arguments.previewMode, arguments);
+  std::optional<TopographyFile> table;
+  if (arguments.topographyPath) {
+    table = ReadTopographyTable(*arguments.topographyPath);
+    if (!table) return kExitNotWritten;
+    job.SetWithTopography(true);
+  }
+  std::optional<PointsCsv> points;
+  if (arguments.pointsPath) {
+    points.emplace(arguments.previewMode == MergeMode::CollateScript);
+    if (!points->Begin(*arguments.pointsPath)) {
+      PrintError("cannot write '" + Utf16ToUtf8(*arguments.pointsPath) +
+                 "': " + Utf16ToUtf8(SystemErrorText(points->error())));
+      return kExitNotWritten;
+    }
+  }
+  const SurveyReport report =
+      AnalyseSurvey(job, table ? &*table : nullptr, points ? &*points : nullptr);
+  bool pointsWritten = true;
+  if (points && !points->Finish()) {
+    pointsWritten = false;
+    PrintError("cannot write '" + Utf16ToUtf8(*arguments.pointsPath) +
+               "': " + Utf16ToUtf8(SystemErrorText(points->error())));
+  }
+  std::string out;
+  for (const Finding& finding : report.findings) (out += FindingLine(report, finding)) += '\n';
+  bool allRead = true;
+  for (const InputSummary& input : report.inputs) {
+    (out += SummaryLine(input)) += '\n';
+    allRead = allRead && input.readable;
+  }
+  PrintText(ConsoleStream::Output, out);
+  for (const InputSummary& input : report.inputs)
+    if (!input.readable) PrintInputLine(input.path, "not read");
+  if (!allRead || !pointsWritten) return kExitNotWritten;
+  return report.findings.empty() ? kExitWritten : kExitFindings;
 }
 
 int Dispatch(const Arguments& arguments) {
@@ -175,6 +281,8 @@ int Dispatch(const Arguments& arguments) {
     case Command::Script2d:
     case Command::Script3d:
       return RunScript(arguments);
+    case Command::Preview:
+      return RunPreview(arguments);
   }
   return kExitUsage;
 }

@@ -13,6 +13,7 @@ enum ExitCode : int {
   kExitNotWritten = 1,
   kExitUsage = 2,
   kExitInputsLeftOut = 3,  // written, but without some inputs
+  kExitFindings = 4,       // preview: the check found something
 };
 
 // Runs the whole command line (program name excluded) and returns the exit status.

@@ -133,4 +133,36 @@ std::string FormatFixed3(double value) {
   return out;
 }
 
+char* WriteShortest(char* out, double value) {
+  if (std::isnan(value)) return out;
+  // n / 10^d is the correctly rounded quotient of two exact doubles, so when it
+  // equals the value, "n with d decimals" reads back as the value; the first d
+  // that does is the shortest. Within these bounds std::to_chars would not
+  // choose the exponent form either, and n is below 2^53.
+  constexpr double kScales[] = {1, 10, 100, 1000};
+  constexpr std::int64_t kIntegerScales[] = {1, 10, 100, 1000};
+  const double magnitude = std::fabs(value);
+  if (magnitude >= 1e-3 && magnitude < 1e5) {
+    for (int d = 0; d < 4; ++d) {
+      const double scaled = std::round(value * kScales[d]);
+      if (scaled / kScales[d] != value) continue;
+      std::int64_t n = static_cast<std::int64_t>(scaled);
+      if (n < 0) {
+        *out++ = '-';
+        n = -n;
+      }
+      out = std::to_chars(out, out + 8, n / kIntegerScales[d]).ptr;
+      if (d == 0) return out;
+      *out++ = '.';
+      std::int64_t fraction = n % kIntegerScales[d];
+      for (int digit = d - 1; digit >= 0; --digit) {
+        out[digit] = static_cast<char>('0' + fraction % 10);
+        fraction /= 10;
+      }
+      return out + d;
+    }
+  }
+  return std::to_chars(out, out + kShortestChars, value).ptr;
+}
+
 }  // namespace dorvane

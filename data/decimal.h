@@ -28,4 +28,10 @@ void AppendFixed3(std::string& out, double value);
 std::string FormatInteger(std::int64_t value);
 std::string FormatFixed3(double value);
 
+// The characters std::to_chars gives for `value` (the fewest digits that read
+// back as it) at `out`, which has room for kShortestChars; NaN writes nothing.
+// Returns the end. Values with few decimals, as surveys have, go faster.
+inline constexpr std::size_t kShortestChars = 32;
+char* WriteShortest(char* out, double value);
+
 }  // namespace dorvane

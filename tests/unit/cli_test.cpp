@@ -431,6 +431,106 @@ TEST_F(CliTest, ScriptStoppedAtACheckWritesNothing) {
   }
 }
 
+// ---- preview and the check before a job
+
+// A dipole-dipole file: its rows carry n, which a Wenner header does not announce.
+const std::string kFileDipole =
+    CrLf({"Line D", "1.0", "3", "2", "0", "0", "20 1 1 30", "21 1 2 31", "0", "0", "0", "0"});
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    start = end == std::string::npos ? text.size() : end + 1;
+  }
+  return lines;
+}
+
+TEST_F(CliTest, PreviewPrintsFindingsThenEachInputAndExitsByWhatItFound) {
+  const std::string a = Write("a.dat", kFileA);
+  const std::string b = Write("b.dat", kFileB);
+  const std::string dipole = Write("d.dat", kFileDipole);
+  const std::string missing = Path("missing.dat");
+
+  const CliResult agreeing = Run({"preview", a, "", b});
+  EXPECT_EQ(agreeing.exitCode, 0) << agreeing.out;
+  EXPECT_EQ(agreeing.out, a + ": array=1 spacing=1 data=3 x=1.5..3.5\n" + b +
+                              ": array=1 spacing=1 data=2 x=6.5..7.5\n");
+  EXPECT_EQ(agreeing.err, "");
+
+  // The second file lies apart and reads its rows with one more column.
+  const CliResult mixed = Run({"preview", a, dipole});
+  EXPECT_EQ(mixed.exitCode, 4);
+  EXPECT_EQ(mixed.err, "");
+  EXPECT_TRUE(mixed.out.ends_with("\n" + a + ": array=1 spacing=1 data=3 x=1.5..3.5\n" + dipole +
+                                  ": array=3 spacing=1 data=2 x=21.5..23\n"))
+      << mixed.out;
+  EXPECT_NE(mixed.out.find(": array-mismatch: "), std::string::npos) << mixed.out;
+
+  const CliResult unread = Run({"preview", a, missing});
+  EXPECT_EQ(unread.exitCode, 1);
+  EXPECT_TRUE(unread.out.ends_with(missing + ": not read\n")) << unread.out;
+  EXPECT_NE(unread.err.find("dorvane: " + missing + ": not read\n"), std::string::npos);
+}
+
+TEST_F(CliTest, PreviewWritesEveryPlacedDatumAsCsv) {
+  const std::string a = Write("a.dat", kFileA);
+  const std::string points = Path("points.csv");
+  const CliResult result = Run({"preview", "--points", points, a});
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  const std::vector<std::string> rows = Lines(ReadBytes(points));
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0], "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,depth,elevation,value");
+  // Wenner at x=1: C1 1, P1 2, P2 3, C2 4; no z, no topography.
+  const std::string& second = rows[2];
+  EXPECT_TRUE(second.starts_with("1,8,1,,4,,2,,3,,2.5,")) << second;
+  EXPECT_TRUE(second.ends_with(",,11.25")) << second;
+  const double depth = std::stod(second.substr(std::string("1,8,1,,4,,2,,3,,2.5,").size()));
+  EXPECT_NEAR(depth, 0.519, 0.519 * 0.005);
+
+  // The plan position's y follows x in the 3D layout; a CSV that cannot be
+  // written fails the command.
+  const CliResult plan = Run(
+      {"preview", "--script3d", "--points", points, "--input", a, "--y", "10", "--direction", "1"});
+  EXPECT_TRUE(ReadBytes(points).starts_with(
+      "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,y,depth,elevation,value\n1,7,"));
+  const CliResult unwritable = Run({"preview", "--points", Path("none/p.csv"), a});
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_EQ(unwritable.err,
+            "dorvane: cannot write '" + Path("none/p.csv") + "': No such file or directory\n");
+}
+
+TEST_F(CliTest, JobsPrintTheJoinsErrorsAsWarningsAndWriteAllTheSame) {
+  const std::string a = Write("a.dat", kFileA);
+  const std::string dipole = Write("d.dat", kFileDipole);
+  const std::string out = Path("merged.dat");
+  const std::vector<std::vector<std::string>> jobs = {
+      {"merge", "-o", out, a, dipole},
+      {"script2d", "--codepage", "UTF-8", "-o", out, "--input", a, "--input", dipole},
+      {"script3d", "--codepage", "UTF-8", "-o", out, "--input", a, "--input", dipole}};
+  for (const std::vector<std::string>& job : jobs) {
+    SCOPED_TRACE(job[0]);
+    const CliResult checked = Run(job);
+    EXPECT_EQ(checked.exitCode, 0);
+    EXPECT_TRUE(checked.out.starts_with("文件合并成功")) << checked.out;
+    EXPECT_TRUE(checked.err.starts_with("dorvane: warning: ")) << checked.err;
+    EXPECT_NE(checked.err.find(": array-mismatch: "), std::string::npos) << checked.err;
+    EXPECT_EQ(checked.err.find(": gap: "), std::string::npos) << "warnings stay unprinted";
+
+    std::vector<std::string> unchecked = job;
+    unchecked.insert(unchecked.begin() + 1, "--no-check");
+    const CliResult quiet = Run(unchecked);
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.err, "");
+  }
+  // The merge leaves out a file with LF line ends: what it holds is not in the output.
+  const std::string lf = Write("lf.dat", Lf(kFileDipole));
+  const CliResult leftOut = Run({"merge", "-o", out, a, lf});
+  EXPECT_EQ(leftOut.exitCode, 3);
+  EXPECT_EQ(leftOut.err, "错误: 非反演格式或格式错误\ndorvane: " + lf + ": skipped\n");
+}
+
 // ---- usage
 
 struct UsageCase {
@@ -442,6 +542,8 @@ struct UsageCase {
 TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
   std::vector<std::string> thirtyOne{"script3d", "-o", "o.dat"};
   for (int i = 0; i < 31; ++i) thirtyOne.insert(thirtyOne.end(), {"--input", "a.dat"});
+  std::vector<std::string> previewThirtyOne{"preview", "--script3d"};
+  previewThirtyOne.insert(previewThirtyOne.end(), thirtyOne.begin() + 3, thirtyOne.end());
   const std::vector<UsageCase> cases = {
       {"no arguments", {}, "no command"},
       {"unknown command", {"frobnicate"}, "unknown command 'frobnicate'"},
@@ -455,6 +557,8 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
        {"script2d", "--output=-", "--input", "a", "--input", "b"},
        "the output must be a file, not '-'"},
       {"too many inputs for a script", thirtyOne, "a script takes at most 30 input files, not 31"},
+      {"too many inputs for a script's preview", previewThirtyOne,
+       "a script takes at most 30 input files, not 31"},
       {"nothing to check", {"check"}, "no files to check"},
       {"sign 2",
        {"script2d", "-o", "o", "--input", "a", "--sign", "2"},
@@ -472,6 +576,17 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
       {"unknown code page",
        {"script2d", "--codepage", "NO-SUCH-PAGE", "-o", "o", "--input", "a", "--input", "b"},
        "code page 'NO-SUCH-PAGE' is unknown or does not keep ASCII as it is"},
+      {"preview without inputs", {"preview", "--points", "p.csv"}, "no input files"},
+      {"preview mode after the inputs",
+       {"preview", "a.dat", "--script2d"},
+       "option '--script2d' comes after the inputs"},
+      {"preview topography of a script",
+       {"preview", "--script3d", "--topography", "t.txt", "--input", "a"},
+       "option '--topography' does not go with --script2d or --script3d"},
+      {"preview writes no output", {"preview", "-o", "o.dat", "a.dat"}, "unknown option '-o'"},
+      {"loose argument in a script preview",
+       {"preview", "--script2d", "a.dat"},
+       "unexpected argument 'a.dat'; input files follow --input"},
       {"code page that changes ASCII",
        {"script2d", "--codepage", "UTF-7", "-o", "o", "--input", "a", "--input", "b"},
        "code page 'UTF-7' is unknown or does not keep ASCII as it is"},
@@ -494,6 +609,7 @@ TEST_F(CliTest, HelpAndVersionGoToStdoutAndSucceed) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_TRUE(result.out.starts_with(kUsageStart)) << result.out;
     EXPECT_NE(result.out.find("3 it was written but some inputs were left out"), std::string::npos);
+    EXPECT_NE(result.out.find("4 preview: findings printed"), std::string::npos);
     EXPECT_EQ(result.err, "");
   }
   for (const std::vector<std::string>& args :

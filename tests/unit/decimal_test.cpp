@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
 #include <cmath>
+#include <random>
 
 #include "data/decimal.h"
 
@@ -91,6 +93,31 @@ TEST(Decimal, IntegersFormatLikePercentD) {
   AppendInteger(out, 12);
   AppendFixed3(out, 0.0005);  // ties of binary values round by their exact value
   EXPECT_EQ(out, "n=120.001");
+}
+
+// The quick path for few decimals must give exactly what std::to_chars gives.
+TEST(Decimal, ShortestFormIsToCharsForEveryValue) {
+  std::vector<double> values = {0.0,       -0.0,    1e-3,      -1e-3,      0.0009999,
+                                0.1 + 0.2, 1e5,     99999.999, 99999.9995, 1e5 - 1e-11,
+                                10000,     100000,  0.0005,    2.675,      1.0 / 3.0,
+                                1e300,     -5e-324, 12.3456,   2.5,        -0.5};
+  for (int k = -2'000'000; k <= 2'000'000; k += 7) values.push_back(k / 1000.0);
+  for (int k = -20'000; k <= 20'000; ++k) values.push_back(k * 0.1);
+  std::mt19937_64 random(12);
+  for (int i = 0; i < 100'000; ++i) {
+    values.push_back(std::ldexp(std::uniform_real_distribution<double>(-1, 1)(random),
+                                std::uniform_int_distribution<int>(-12, 20)(random)));
+  }
+  for (const double value : values) {
+    char expected[kShortestChars];
+    char written[kShortestChars];
+    const std::string_view want(expected,
+                                std::to_chars(expected, expected + kShortestChars, value).ptr);
+    const std::string_view got(written, WriteShortest(written, value));
+    ASSERT_EQ(got, want) << value;
+  }
+  char nothing[kShortestChars];
+  EXPECT_EQ(WriteShortest(nothing, std::nan("")), nothing);
 }
 
 }  // namespace
