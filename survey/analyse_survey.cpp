@@ -426,7 +426,8 @@ class SurveyAnalysis {
           const auto* lf =
               static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
           crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
-          if (count > 1)
+          // The line the merge stops at, only where it stops early.
+          if (count > 1 && static_cast<std::uint64_t>(count) < rows)
             endLine = 1 + static_cast<std::uint64_t>(
                               std::count(content.begin(), content.begin() + block.end, '\n'));
         },
