@@ -7,6 +7,7 @@
 #include "data/batch_script.h"
 #include "data/data_block.h"
 #include "data/long_profile_merge.h"
+#include "survey/finding_text.h"
 
 namespace dorvane::app {
 
@@ -43,6 +44,30 @@ void RunMergeJob(const MergeJob& job, const TopographyTable& topography, FileAcc
     files.Release();
     ShowJobError(messages, u"文件合并失败");
   }
+}
+
+bool ConfirmJoin(const SurveyReport& report, MessageBoxes& messages) {
+  const std::vector<Finding> errors = ErrorsBeforeJob(report);
+  if (errors.empty()) return true;
+  MessageRequest question;
+  question.caption = u"合并前检查";
+  question.text = FindingList(report, errors, kListedErrors) + u"\n\n是否仍然继续？";
+  question.buttons = MessageButtons::YesNo;
+  question.icon = MessageIcon::Question;
+  question.secondButtonDefault = true;
+  question.owner = MessageOwner::MainDialog;
+  return messages.Show(question) == MessageAnswer::Yes;
+}
+
+void CheckAndRunMergeJob(const MergeJob& job, const TopographyTable& topography, FileAccess& files,
+                         MessageBoxes& messages, const CodePage& codePage) {
+  bool goOn = true;
+  try {
+    goOn = ConfirmJoin(AnalyseSurvey(job, &topography, nullptr), messages);
+  } catch (const std::exception&) {
+    // The job reads the same files and grid and reports what fails there.
+  }
+  if (goOn) RunMergeJob(job, topography, files, messages, codePage);
 }
 
 bool IsInversionDataFile(std::span<const std::uint8_t> content) {

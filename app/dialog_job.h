@@ -9,6 +9,7 @@
 #include "platform/code_page.h"
 #include "platform/file_access.h"
 #include "platform/message_boxes.h"
+#include "survey/survey.h"
 
 namespace dorvane::app {
 
@@ -42,6 +43,18 @@ MergeJob BuildMergeJob(const DialogControlState& state);
 // to the user and never leaves this function.
 void RunMergeJob(const MergeJob& job, const TopographyTable& topography, FileAccess& files,
                  MessageBoxes& messages, const CodePage& codePage);
+
+// The question before a job whose output the inversion programs would misread:
+// the errors of `report` (at most kListedErrors of them) and whether to go on,
+// No by default. True when the job may run: no such error, or the answer Yes.
+inline constexpr std::size_t kListedErrors = 10;
+bool ConfirmJoin(const SurveyReport& report, MessageBoxes& messages);
+
+// "合并/创建": reads and checks the inputs as the job will place them, asks
+// ConfirmJoin's question when it must, then runs the job. A check that fails
+// leaves the job to run as it would without it.
+void CheckAndRunMergeJob(const MergeJob& job, const TopographyTable& topography, FileAccess& files,
+                         MessageBoxes& messages, const CodePage& codePage);
 
 // The reader's verdict on a chosen input file.
 bool IsInversionDataFile(std::span<const std::uint8_t> content);

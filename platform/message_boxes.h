@@ -5,7 +5,7 @@
 namespace dorvane {
 
 enum class MessageButtons { Ok, YesNo };
-enum class MessageIcon { None, Information, Stop };
+enum class MessageIcon { None, Information, Stop, Question };
 // Whose modal box it is: the main dialog's, the grid's, or one without owner.
 enum class MessageOwner { MainDialog, Grid, None };
 enum class MessageAnswer { Ok, Yes, No };

@@ -454,7 +454,8 @@ void MainDialog::RunJob() {
   const MergeJob job = app::BuildMergeJob(ReadControls());
   const app::NoTopography noTopography;
   const TopographyTable* table = gridHosted_ ? grid_.table() : nullptr;
-  app::RunMergeJob(job, table != nullptr ? *table : noTopography, files_, messages_, *codePage_);
+  app::CheckAndRunMergeJob(job, table != nullptr ? *table : noTopography, files_, messages_,
+                           *codePage_);
 }
 
 // The job "合并/创建" would run, read and placed but not written.

@@ -8,6 +8,7 @@ UINT MessageBoxStyle(const MessageRequest& request) {
   UINT style = request.buttons == MessageButtons::YesNo ? MB_YESNO : MB_OK;
   if (request.icon == MessageIcon::Information) style |= MB_ICONINFORMATION;
   if (request.icon == MessageIcon::Stop) style |= MB_ICONSTOP;
+  if (request.icon == MessageIcon::Question) style |= MB_ICONQUESTION;
   if (request.secondButtonDefault) style |= MB_DEFBUTTON2;
   // A box without owner would leave the program's windows live behind it, so a
   // second job could start inside the first.

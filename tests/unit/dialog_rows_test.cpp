@@ -8,6 +8,7 @@
 #include "app/dialog_job.h"
 #include "app/row_table.h"
 #include "support/scripted_message_boxes.h"
+#include "survey/survey.h"
 
 namespace dorvane::app {
 namespace {
@@ -210,6 +211,110 @@ TEST(DialogJob, AFailingMergeEndsInAnErrorMessageAndNoFile) {
     EXPECT_EQ(messages.shown()[0].text, outOfMemory ? u"内存不足，文件合并失败" : u"文件合并失败");
     EXPECT_FALSE(std::filesystem::exists(output));
     EXPECT_TRUE(files.Content().empty());  // the input is not left open
+  }
+  std::filesystem::remove_all(folder);
+}
+
+Finding Found(std::string code, FindingLevel level, std::int32_t input, std::uint64_t line) {
+  Finding finding;
+  finding.code = std::move(code);
+  finding.level = level;
+  finding.input = input;
+  finding.line = line;
+  finding.message = u"第" + testing::FromUtf8(std::to_string(line)) + u"行的问题";
+  return finding;
+}
+
+TEST(DialogJob, TheQuestionListsTheErrorsWithFileAndLineThenCountsTheRest) {
+  SurveyReport report;
+  report.inputs.resize(2);
+  report.inputs[0].path = u"D:\\s\\a.dat";
+  report.inputs[0].readable = true;
+  report.inputs[1].path = u"D:\\s\\gone.dat";  // not read: the job says so itself
+  report.findings.push_back(Found("gap", FindingLevel::Warning, 0, 3));
+  ScriptedMessageBoxes messages;
+  EXPECT_TRUE(ConfirmJoin(report, messages));
+  EXPECT_TRUE(messages.shown().empty()) << "warnings do not interrupt";
+
+  report.findings.push_back(Found("ip-mismatch", FindingLevel::Error, -1, 0));
+  report.findings.push_back(Found("unreadable-line", FindingLevel::Error, 1, 9));
+  report.findings.push_back(Found("array-mismatch", FindingLevel::Error, 0, 0));
+  for (std::uint64_t line = 7; line < 17; ++line)
+    report.findings.push_back(Found("unreadable-line", FindingLevel::Error, 0, line));
+  messages.AnswerNext(MessageAnswer::No);
+  EXPECT_FALSE(ConfirmJoin(report, messages));
+  ASSERT_EQ(messages.shown().size(), 1u);
+  const MessageRequest& question = messages.shown()[0];
+  EXPECT_EQ(question.caption, u"合并前检查");
+  EXPECT_EQ(question.buttons, MessageButtons::YesNo);
+  EXPECT_EQ(question.icon, MessageIcon::Question);
+  EXPECT_TRUE(question.secondButtonDefault);
+  EXPECT_EQ(question.owner, MessageOwner::MainDialog);
+  EXPECT_EQ(question.text,
+            u"第0行的问题\na.dat：第0行的问题\n"
+            u"a.dat 第7行：第7行的问题\na.dat 第8行：第8行的问题\na.dat 第9行：第9行的问题\n"
+            u"a.dat 第10行：第10行的问题\na.dat 第11行：第11行的问题\n"
+            u"a.dat 第12行：第12行的问题\na.dat 第13行：第13行的问题\n"
+            u"a.dat 第14行：第14行的问题\n……另有2项\n\n是否仍然继续？");
+  EXPECT_TRUE(ConfirmJoin(report, messages)) << "Yes goes on";
+}
+
+struct CheckedJob {
+  MergeMode mode;
+  const char* second;  // file content of the second row
+  MessageAnswer answer;
+  bool asked;
+};
+
+// The whole path of "合并/创建" on files: the inputs are read, placed as the mode
+// places them and checked before anything is written.
+TEST(DialogJob, AJoinTheInversionWouldMisreadIsAskedAboutAndNoWritesNothing) {
+  const std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                       ("dorvane-checked-job-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(folder);
+  const auto write = [&](const char* name, const char* content) {
+    std::ofstream(folder / name, std::ios::binary) << content;
+    return testing::FromUtf8((folder / name).string());
+  };
+  const std::u16string wenner =
+      write("a.dat", "A\r\n1\r\n1\r\n2\r\n0\r\n0\r\n1 1 10\r\n2 1 11\r\n0\r\n0\r\n0\r\n0");
+  const char* kWenner = "B\r\n1\r\n1\r\n2\r\n0\r\n0\r\n3 1 12\r\n4 1 13\r\n0\r\n0\r\n0\r\n0";
+  const char* kDipole = "D\r\n1\r\n3\r\n2\r\n0\r\n0\r\n3 1 1 12\r\n4 1 2 13\r\n0\r\n0\r\n0\r\n0";
+  const std::filesystem::path output = folder / "out.dat";
+  const CheckedJob cases[] = {
+      {MergeMode::LongProfileMerge, kWenner, MessageAnswer::No, false},
+      {MergeMode::LongProfileMerge, kDipole, MessageAnswer::No, true},
+      {MergeMode::LongProfileMerge, kDipole, MessageAnswer::Yes, true},
+      {MergeMode::ConcatenationScript, kDipole, MessageAnswer::No, true},
+      {MergeMode::CollateScript, kDipole, MessageAnswer::No, true},
+      {MergeMode::CollateScript, kDipole, MessageAnswer::Yes, true},
+  };
+  const std::unique_ptr<CodePage> codePage = MakeCodePage("UTF-8");
+  for (const CheckedJob& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    std::filesystem::remove_all(folder / "written");
+    const std::u16string second = write("b.dat", c.second);
+    DialogControlState state;
+    state.mode = c.mode;
+    state.rows = {{wenner, u"0", u"0", true, true}, {second, u"10", u"0", true, true}};
+    std::filesystem::create_directories(folder / "written");
+    state.outputPath = testing::FromUtf8((folder / "written" / "out.dat").string());
+    ScriptedMessageBoxes messages;
+    messages.AnswerNext(c.answer);
+    FileAccess files(messages);
+    CheckAndRunMergeJob(BuildMergeJob(state), NoTopography(), files, messages, *codePage);
+
+    const bool written = !c.asked || c.answer == MessageAnswer::Yes;
+    ASSERT_EQ(messages.shown().size(), (c.asked ? 1u : 0u) + (written ? 1u : 0u));
+    if (c.asked) {
+      EXPECT_EQ(messages.shown()[0].caption, u"合并前检查");
+      const std::string text = testing::ToUtf8(messages.shown()[0].text);
+      EXPECT_NE(text.find("b.dat"), std::string::npos) << text;
+    }
+    if (written) {
+      EXPECT_TRUE(messages.shown().back().caption.starts_with(u"文件合并成功"));
+    }
+    EXPECT_EQ(std::filesystem::is_empty(folder / "written"), !written);
   }
   std::filesystem::remove_all(folder);
 }

@@ -424,6 +424,39 @@ TEST_F(MainDialogTest, AMergeWithoutTopographyWritesTheJoinedFile) {
   });
 }
 
+TEST_F(MainDialogTest, AWennerFileThenADipoleDipoleFileAreAskedAboutAndNoKeepsTheOutput) {
+  const auto a = DataFile(L"a.dat", kTwoDataLines);
+  const auto dipole = DataFile(
+      L"d.dat", "D\r\n1.0\r\n3\r\n2\r\n0\r\n0\r\n3 1 1 12\r\n4 1 2 13\r\n0\r\n0\r\n0\r\n0");
+  const auto b = DataFile(L"b.dat", "B\r\n1.0\r\n1\r\n2\r\n0\r\n0\r\n3 1 12\r\n4 1 13\r\n0\r\n0");
+  const auto output = DataFile(L"merged.dat", "an earlier merge");
+  Run([&](HWND dialog) {
+    Browse(dialog, IDC_ROW_BROWSE, a);
+    Click(dialog, IDC_ADD_FILE);
+    Browse(dialog, 2201, dipole);
+    saveAnswers_.push_back(output.wstring());
+    Click(dialog, IDC_OUTPUT_BROWSE);
+    Click(dialog, IDC_RUN_JOB);  // the recorded box answers No
+    ASSERT_EQ(messages_.shown.size(), 1u);
+    const MessageRequest& question = messages_.shown[0];
+    EXPECT_EQ(question.caption, u"合并前检查");
+    EXPECT_EQ(question.buttons, MessageButtons::YesNo);
+    EXPECT_EQ(question.icon, MessageIcon::Question);
+    EXPECT_TRUE(question.secondButtonDefault);
+    EXPECT_EQ(question.owner, MessageOwner::MainDialog);
+    EXPECT_NE(question.text.find(u"d.dat"), std::u16string::npos);
+    EXPECT_TRUE(question.text.ends_with(u"\n\n是否仍然继续？"));
+    EXPECT_EQ(testing::ReadFileBytes(output), "an earlier merge");
+
+    // Two Wenner files join without a question.
+    Browse(dialog, 2201, b);
+    Click(dialog, IDC_RUN_JOB);
+    ASSERT_EQ(messages_.shown.size(), 2u);
+    EXPECT_EQ(messages_.shown[1].caption, u"文件合并成功");
+    Click(dialog, IDC_EXIT);
+  });
+}
+
 TEST_F(MainDialogTest, AMergeWithTopographyTypedIntoTheGrid) {
   const auto a = DataFile(L"a.dat", kTwoDataLines);
   const std::wstring output = (folder_ / L"merged.dat").wstring();

@@ -28,6 +28,8 @@ TEST(MessageBoxStyle, FollowsButtonsIconAndDefault) {
        MB_YESNO | MB_ICONSTOP | MB_DEFBUTTON2},
       {MessageButtons::YesNo, MessageIcon::Information, false, MessageOwner::MainDialog,
        MB_YESNO | MB_ICONINFORMATION},
+      {MessageButtons::YesNo, MessageIcon::Question, true, MessageOwner::MainDialog,
+       MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2},
   };
   for (const auto& c : cases) {
     MessageRequest request;
