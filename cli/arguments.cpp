@@ -27,6 +27,11 @@ constexpr std::string_view kUsageDetails =
     "          finding, PATH:LINE: CODE: message (LINE 0: the whole file), then one\n"
     "          line per input, PATH: array=T spacing=A data=N x=MIN..MAX\n"
     "          --points CSV      also writes every placed data point to CSV\n"
+    "          --svg FILE        also draws the survey as an SVG picture: data at their\n"
+    "                            places and depths (or elevations), coloured by input\n"
+    "                            row; gaps and overlaps marked; the plan view of the\n"
+    "                            lines for --script3d\n"
+    "          --by-value        colours the picture by apparent resistivity instead\n"
     "merge, script2d and script3d check the inputs as preview does before they write,\n"
     "and print what would make the output misread as warnings on standard error;\n"
     "--no-check skips that reading.\n"
@@ -38,7 +43,7 @@ constexpr std::string_view kUsageDetails =
     "every file is valid; preview: nothing found);\n"
     "3 it was written but some inputs were left out, each named on standard error;\n"
     "4 preview: findings printed; 1 nothing was written (check: some file is not\n"
-    "valid or not read; preview: an input not read or the CSV not written);\n"
+    "valid or not read; preview: an input not read or the CSV or SVG not written);\n"
     "2 usage error.\n";
 
 // A usage error, thrown from deep inside the parsers and caught by ParseArguments.
@@ -296,6 +301,10 @@ Arguments ParsePreview(ArgumentReader& reader) {
       modeChosen = true;
     } else if (option->name == u"--points") {
       SetOnce(arguments.pointsPath, reader.TakeValue(*option), *option);
+    } else if (option->name == u"--svg") {
+      SetOnce(arguments.svgPath, reader.TakeValue(*option), *option);
+    } else if (option->name == u"--by-value" && !option->inlineValue) {
+      arguments.svgByValue = true;
     } else if (option->name == u"--topography") {
       SetOnce(arguments.topographyPath, reader.TakeValue(*option), *option);
     } else if (mode == MergeMode::LongProfileMerge ||
@@ -305,6 +314,8 @@ Arguments ParsePreview(ArgumentReader& reader) {
   }
   if (arguments.topographyPath && mode != MergeMode::LongProfileMerge)
     throw UsageError{"option '--topography' does not go with --script2d or --script3d"};
+  if (arguments.svgByValue && !arguments.svgPath)
+    throw UsageError{"option '--by-value' colours the picture of --svg"};
   CheckRows(arguments);
   if (mode != MergeMode::LongProfileMerge) CheckScriptRowLimit(arguments);
   return arguments;
@@ -345,10 +356,11 @@ std::string UsageText() {
   usage += command + "script3d -o OUTPUT [--codepage NAME] [--no-check]\n";
   usage += more + "(--input PATH [--x TEXT] [--y TEXT] [--sign 0|1]\n";
   usage += more + " [--direction 0|1])...\n";
-  usage += command + "preview [--points CSV] [--topography TABLE] INPUT...\n";
-  usage += command + "preview --script2d [--points CSV]\n";
+  usage += command + "preview [--points CSV] [--svg FILE [--by-value]] [--topography TABLE]\n";
+  usage += more + "INPUT...\n";
+  usage += command + "preview --script2d [--points CSV] [--svg FILE [--by-value]]\n";
   usage += more + "(--input PATH [--x TEXT] [--sign 0|1])...\n";
-  usage += command + "preview --script3d [--points CSV]\n";
+  usage += command + "preview --script3d [--points CSV] [--svg FILE [--by-value]]\n";
   usage += more + "(--input PATH [--x TEXT] [--y TEXT] [--sign 0|1]\n";
   usage += more + " [--direction 0|1])...\n";
   usage += command + "--help | --version\n";

@@ -32,6 +32,8 @@ struct Arguments {
   bool checkInputs = true;                              // merge and scripts: check the join first
   MergeMode previewMode = MergeMode::LongProfileMerge;  // preview: whose placing
   std::optional<std::u16string> pointsPath;             // preview: where the CSV goes
+  std::optional<std::u16string> svgPath;                // preview: where the picture goes
+  bool svgByValue = false;  // preview: the picture coloured by apparent resistivity
 };
 
 struct ParsedArguments {

@@ -19,6 +19,7 @@
 #include "platform/file_access.h"
 #include "platform/utf8.h"
 #include "survey/finding_text.h"
+#include "survey/preview_svg.h"
 #include "survey/survey.h"
 
 namespace dorvane::cli {
@@ -227,6 +228,32 @@ std::string SummaryLine(const InputSummary& input) {
   return line;
 }
 
+// Hands each datum to the CSV and to the picture, whichever are asked for.
+class PreviewSinks final : public DatumSink {
+ public:
+  PreviewSinks(DatumSink* points, DatumSink* picture) : points_(points), picture_(picture) {}
+  void Accept(const PlacedDatum& placed) override {
+    if (points_) points_->Accept(placed);
+    if (picture_) picture_->Accept(placed);
+  }
+
+ private:
+  DatumSink* points_;
+  DatumSink* picture_;
+};
+
+// The picture keeps every datum (22 bytes each) until the layout is made.
+bool WriteSvg(const Arguments& arguments, PreviewData& picture, const SurveyReport& report) {
+  picture.SetReport(report);
+  SystemError error;
+  const PreviewColouring colouring =
+      arguments.svgByValue ? PreviewColouring::kByValue : PreviewColouring::kByInput;
+  if (WritePreviewSvg(picture, colouring, *arguments.svgPath, error)) return true;
+  PrintError("cannot write '" + Utf16ToUtf8(*arguments.svgPath) +
+             "': " + Utf16ToUtf8(SystemErrorText(error)));
+  return false;
+}
+
 int RunPreview(const Arguments& arguments) {
   MergeJob job = JobWithRows(arguments.previewMode, arguments);
   std::optional<TopographyFile> table;
@@ -244,14 +271,18 @@ int RunPreview(const Arguments& arguments) {
       return kExitNotWritten;
     }
   }
+  std::optional<PreviewData> picture;
+  if (arguments.svgPath) picture.emplace(arguments.previewMode);
+  PreviewSinks sinks(points ? &*points : nullptr, picture ? &*picture : nullptr);
   const SurveyReport report =
-      AnalyseSurvey(job, table ? &*table : nullptr, points ? &*points : nullptr);
+      AnalyseSurvey(job, table ? &*table : nullptr, points || picture ? &sinks : nullptr);
   bool pointsWritten = true;
   if (points && !points->Finish()) {
     pointsWritten = false;
     PrintError("cannot write '" + Utf16ToUtf8(*arguments.pointsPath) +
                "': " + Utf16ToUtf8(SystemErrorText(points->error())));
   }
+  const bool pictureWritten = !picture || WriteSvg(arguments, *picture, report);
   std::string out;
   for (const Finding& finding : report.findings) (out += FindingLine(report, finding)) += '\n';
   bool allRead = true;
@@ -262,7 +293,7 @@ int RunPreview(const Arguments& arguments) {
   PrintText(ConsoleStream::Output, out);
   for (const InputSummary& input : report.inputs)
     if (!input.readable) PrintInputLine(input.path, "not read");
-  if (!allRead || !pointsWritten) return kExitNotWritten;
+  if (!allRead || !pointsWritten || !pictureWritten) return kExitNotWritten;
   return report.findings.empty() ? kExitWritten : kExitFindings;
 }
 

@@ -501,6 +501,24 @@ TEST_F(CliTest, PreviewWritesEveryPlacedDatumAsCsv) {
             "dorvane: cannot write '" + Path("none/p.csv") + "': No such file or directory\n");
 }
 
+// The picture and the CSV come from the same reading.
+TEST_F(CliTest, PreviewDrawsTheSurveyAsSvg) {
+  const std::string a = Write("a.dat", kFileA);
+  const std::string svg = Path("survey.svg"), points = Path("points.csv");
+  const CliResult result = Run({"preview", "--svg", svg, "--points", points, a});
+  EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+  const std::string picture = ReadBytes(svg);
+  EXPECT_TRUE(picture.starts_with("<?xml")) << picture.substr(0, 80);
+  EXPECT_NE(picture.find(">1: a.dat</text>"), std::string::npos);
+  EXPECT_EQ(Lines(ReadBytes(points)).size(), 4u);
+  ASSERT_EQ(Run({"preview", "--svg", svg, "--by-value", a}).exitCode, 0);
+  EXPECT_NE(ReadBytes(svg).find(">视电阻率 (Ω·m)</text>"), std::string::npos);
+  const CliResult unwritable = Run({"preview", "--svg", Path("none/p.svg"), a});
+  EXPECT_EQ(unwritable.exitCode, 1);
+  EXPECT_EQ(unwritable.err,
+            "dorvane: cannot write '" + Path("none/p.svg") + "': No such file or directory\n");
+}
+
 TEST_F(CliTest, JobsPrintTheJoinsErrorsAsWarningsAndWriteAllTheSame) {
   const std::string a = Write("a.dat", kFileA);
   const std::string dipole = Write("d.dat", kFileDipole);
@@ -577,6 +595,9 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndGiveTheReasonOnStderr) {
        {"script2d", "--codepage", "NO-SUCH-PAGE", "-o", "o", "--input", "a", "--input", "b"},
        "code page 'NO-SUCH-PAGE' is unknown or does not keep ASCII as it is"},
       {"preview without inputs", {"preview", "--points", "p.csv"}, "no input files"},
+      {"colouring without a picture",
+       {"preview", "--by-value", "a.dat"},
+       "option '--by-value' colours the picture of --svg"},
       {"preview mode after the inputs",
        {"preview", "a.dat", "--script2d"},
        "option '--script2d' comes after the inputs"},
