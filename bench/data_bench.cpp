@@ -1,6 +1,7 @@
-// Reader throughput against counting lines with memchr, and the command-line
-// merge against a durable copy of the same files (wall time, CPU time, peak
-// memory). Every figure is a ratio to its baseline, measured in the same run.
+// Reader throughput against counting lines with memchr, the command-line merge
+// against a durable copy of the same files (wall time, CPU time, peak memory),
+// and the preview of the same files against the merge. Every figure is a ratio
+// to its baseline, measured in the same run.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -260,7 +261,9 @@ void BM_MergeAgainstCatSync(benchmark::State& state) {
   const MergeInputs& inputs = Inputs(static_cast<std::size_t>(state.range(0)));
   const std::string merged = inputs.Output("merged.dat").string();
   const std::string catted = inputs.Output("cat.dat").string();
-  const auto merge = Command({DORVANE_CLI_PATH, "merge", "-o", merged}, inputs.paths());
+  // The copy alone; what the check adds is BM_PreviewAgainstMerge's figure.
+  const auto merge =
+      Command({DORVANE_CLI_PATH, "merge", "--no-check", "-o", merged}, inputs.paths());
   const auto cat = Command({"/bin/cat"}, inputs.paths());
   const fs::path report = inputs.Output("report.txt");
 
@@ -301,6 +304,85 @@ BENCHMARK(BM_MergeAgainstCatSync)
     ->Arg(50'000'000)
     ->Iterations(1)
     ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+// The sum of the data=N counts of the preview's input lines: the timing means
+// nothing unless every data line was read and placed.
+std::int64_t PreviewedData(const fs::path& printed) {
+  std::ifstream in(printed);
+  std::int64_t total = 0;
+  for (std::string line; std::getline(in, line);) {
+    const auto at = line.find(" data=");
+    if (at != std::string::npos) total += std::stoll(line.substr(at + 6));
+  }
+  return total;
+}
+
+bool ExitedWith(int status, std::initializer_list<int> codes) {
+  return WIFEXITED(status) &&
+         std::find(codes.begin(), codes.end(), WEXITSTATUS(status)) != codes.end();
+}
+
+// One iteration: the merge without its check (the copy alone), the merge as it
+// runs by default (check, then copy), then `preview --points /dev/null`, which
+// reads, places and checks every data line and formats each as CSV. Each after
+// the disk has caught up with earlier runs, the merge's old output removed.
+//   preview_wall_per_merge      wall time of the preview / of the unchecked merge
+//   checked_merge_wall_per_merge  the default merge / the unchecked merge
+//   preview_peak_rss_MiB        the preview's peak resident memory (wait4)
+void BM_PreviewAgainstMerge(benchmark::State& state) {
+  const MergeInputs& inputs = Inputs(static_cast<std::size_t>(state.range(0)));
+  const std::string merged = inputs.Output("merged.dat").string();
+  const fs::path printed = inputs.Output("preview.txt");
+  const auto merge =
+      Command({DORVANE_CLI_PATH, "merge", "--no-check", "-o", merged}, inputs.paths());
+  const auto checkedMerge = Command({DORVANE_CLI_PATH, "merge", "-o", merged}, inputs.paths());
+  const auto preview =
+      Command({DORVANE_CLI_PATH, "preview", "--points", "/dev/null"}, inputs.paths());
+  const fs::path report = inputs.Output("report.txt");
+
+  ChildRun mergeRun, checkedRun, previewRun;
+  for (auto _ : state) {
+    fs::remove(merged);
+    ::sync();
+    mergeRun = Run(merge, "/dev/null", report);
+    fs::remove(merged);
+    ::sync();
+    checkedRun = Run(checkedMerge, "/dev/null", report);
+    ::sync();
+    previewRun = Run(preview, printed.string(), report);
+    // The synthetic lines lie on each other and off the grid: findings (4) are expected.
+    if (!ExitedWith(mergeRun.status, {0}) || !ExitedWith(checkedRun.status, {0}) ||
+        !ExitedWith(previewRun.status, {0, 4})) {
+      state.SkipWithError("a child failed");
+      return;
+    }
+    state.SetIterationTime(previewRun.seconds);
+  }
+  if (PreviewedData(printed) != inputs.totalLines()) state.SkipWithError("data left unread");
+  if (!MergedAllLines(merged, inputs.totalLines())) state.SkipWithError("wrong merge output");
+  state.counters["preview_wall_per_merge"] = previewRun.seconds / mergeRun.seconds;
+  state.counters["checked_merge_wall_per_merge"] = checkedRun.seconds / mergeRun.seconds;
+  state.counters["preview_cpu_s"] = previewRun.cpuSeconds;
+  state.counters["preview_peak_rss_MiB"] = previewRun.maxRssKiB / 1024.0;
+  state.counters["merge_peak_rss_MiB"] = mergeRun.maxRssKiB / 1024.0;
+  state.counters["input_MiB"] =
+      static_cast<double>(inputs.largest()) * MergeInputs::kFiles / (1 << 20);
+}
+// The same 150 MB and 1.5 GB: the preview's peak memory must not follow the total.
+BENCHMARK(BM_PreviewAgainstMerge)
+    ->Arg(5'000'000)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PreviewAgainstMerge)
+    ->Arg(50'000'000)
+    ->Iterations(1)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
