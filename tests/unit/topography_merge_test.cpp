@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
 
 #include "data/long_profile_merge.h"
@@ -32,9 +35,10 @@ constexpr char kMergedData[] =
 class TopographyMerge : public GridWindowTest {
  protected:
   TopographyMerge() {
-    folder_ = fs::temp_directory_path() /
-              ("dorvane-topo-" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-    fs::create_directories(folder_);
+    // A folder of its own: tests run in parallel processes, where `this` can repeat.
+    std::string pattern = (fs::temp_directory_path() / "dorvane-topo-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    folder_ = pattern;
     Write("a.dat", kFirstLine);
     Write("b.dat", kSecondLine);
   }
