@@ -1,6 +1,8 @@
 #include "cli/points_csv.h"
 
+#include <bit>
 #include <charconv>
+#include <cstring>
 #include <span>
 
 #include "data/decimal.h"
@@ -9,6 +11,7 @@ namespace dorvane::cli {
 namespace {
 
 constexpr std::size_t kFlushBytes = 256u << 10;
+constexpr std::size_t kBatch = 4096;
 
 // A field with its leading comma; nothing after the comma for no value.
 char* WriteField(char* out, double value) {
@@ -22,6 +25,10 @@ std::span<const std::uint8_t> Bytes(const std::string& text) {
 
 }  // namespace
 
+PointsCsv::~PointsCsv() {
+  StopWriter();
+}
+
 bool PointsCsv::Begin(std::u16string_view path) {
   if (!file_.Begin(path)) {
     failed_ = true;
@@ -31,11 +38,47 @@ bool PointsCsv::Begin(std::u16string_view path) {
   buffer_.reserve(kFlushBytes + 512);
   buffer_ = "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,";
   buffer_ += withY_ ? "y,depth,elevation,value\n" : "depth,elevation,value\n";
+  filling_.reserve(kBatch);
+  writer_ = std::thread([this] { WriteBatches(); });
   return true;
 }
 
 void PointsCsv::Accept(const PlacedDatum& placed) {
-  if (failed_) return;
+  if (!writer_.joinable()) return;
+  filling_.push_back(placed);
+  if (filling_.size() == kBatch) HandOver();
+}
+
+// Waits for the writer to take the batch before, then gives it this one.
+void PointsCsv::HandOver() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return handed_.empty(); });
+  std::swap(handed_, filling_);
+  changed_.notify_all();
+}
+
+void PointsCsv::WriteBatches() {
+  std::vector<PlacedDatum> batch;
+  batch.reserve(kBatch);
+  for (;;) {
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [this] { return !handed_.empty() || finished_; });
+      if (handed_.empty()) break;
+      std::swap(batch, handed_);
+      changed_.notify_all();
+    }
+    for (const PlacedDatum& placed : batch) {
+      if (failed_) break;
+      Format(placed);
+    }
+    batch.clear();
+  }
+  if (!failed_ && !buffer_.empty() && !file_.Append(Bytes(buffer_))) failed_ = true;
+  buffer_.clear();
+}
+
+void PointsCsv::Format(const PlacedDatum& placed) {
   const Datum& datum = placed.datum;
   // 15 fields at most, none longer than kShortestChars.
   char line[16 * (kShortestChars + 1)];
@@ -49,21 +92,42 @@ void PointsCsv::Accept(const PlacedDatum& placed) {
   }
   out = WriteField(out, placed.x);
   if (withY_) out = WriteField(out, placed.y);
-  out = WriteField(out, placed.depth);
+  out = WriteDepth(out, placed.depth);
   out = WriteField(out, placed.elevation);
   out = WriteField(out, datum.value);
   *out++ = '\n';
   buffer_.append(line, out);
-  if (buffer_.size() >= kFlushBytes) Flush();
-}
-
-void PointsCsv::Flush() {
-  if (!failed_ && !buffer_.empty() && !file_.Append(Bytes(buffer_))) failed_ = true;
+  if (buffer_.size() < kFlushBytes) return;
+  if (!file_.Append(Bytes(buffer_))) failed_ = true;
   buffer_.clear();
 }
 
+char* PointsCsv::WriteDepth(char* out, double depth) {
+  static_assert(sizeof(DepthText::text) > kShortestChars);
+  const auto bits = std::bit_cast<std::uint64_t>(depth);
+  DepthText& known = depths_[(bits ^ bits >> 29 ^ bits >> 47) % std::size(depths_)];
+  if (known.bits != bits) {
+    char* end = WriteField(known.text, depth);
+    known.length = static_cast<std::uint8_t>(end - known.text);
+    known.bits = bits;
+  }
+  std::memcpy(out, known.text, known.length);
+  return out + known.length;
+}
+
+void PointsCsv::StopWriter() {
+  if (!writer_.joinable()) return;
+  {
+    const std::lock_guard lock(mutex_);
+    finished_ = true;
+  }
+  changed_.notify_all();
+  writer_.join();
+}
+
 bool PointsCsv::Finish() {
-  Flush();
+  if (!filling_.empty()) HandOver();
+  StopWriter();
   if (!failed_ && file_.Commit()) return true;
   error_ = file_.error();
   file_.Abandon();

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/output_file.h"
 #include "platform/system_error.h"
@@ -12,10 +17,15 @@ namespace dorvane::cli {
 // holds a buffer's worth of the survey at a time, never all of it. Fields that
 // have no value (a remote electrode, an unknown z or elevation) are empty;
 // numbers have a decimal point and the fewest digits that read back the same.
+// The lines are formatted and written on a thread of their own, a batch behind
+// the reading, so that the CSV costs the survey's reading little time.
 class PointsCsv final : public DatumSink {
  public:
   // `withY`: the plan position's y follows x (the 3D layout).
   explicit PointsCsv(bool withY) : withY_(withY) {}
+  ~PointsCsv();
+  PointsCsv(const PointsCsv&) = delete;
+  PointsCsv& operator=(const PointsCsv&) = delete;
 
   // Starts the file with its header line; false (and error()) when it cannot.
   bool Begin(std::u16string_view path);
@@ -25,13 +35,34 @@ class PointsCsv final : public DatumSink {
   SystemError error() const { return error_; }
 
  private:
-  void Flush();
+  // The last few depths and their text: a survey has a depth per array shape.
+  struct DepthText {
+    std::uint64_t bits = ~std::uint64_t{0};  // a NaN, whose field is the comma alone
+    std::uint8_t length = 1;
+    char text[40] = ",";
+  };
+
+  void HandOver();
+  void WriteBatches();
+  void Format(const PlacedDatum& placed);
+  char* WriteDepth(char* out, double depth);
+  void StopWriter();
 
   bool withY_;
-  bool failed_ = false;
   SystemError error_;
   OutputFile file_;
+  std::vector<PlacedDatum> filling_;  // the reader's
+  // Shared with the writer under mutex_: the batch handed over, whether it is
+  // taken, and the end of the data.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<PlacedDatum> handed_;
+  bool finished_ = false;
+  // The writer's alone until it is joined.
   std::string buffer_;
+  bool failed_ = false;
+  DepthText depths_[64];
+  std::thread writer_;
 };
 
 }  // namespace dorvane::cli

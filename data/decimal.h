@@ -18,6 +18,11 @@ struct DecimalPrefix {
 DecimalPrefix ReadDecimalPrefix(std::string_view text);
 DecimalPrefix ReadDecimalPrefix(std::u16string_view text);
 
+// std::from_chars (general format) of the whole of [begin, end): false where it
+// fails or stops before the end. Plain decimals of up to 19 digits, as data
+// lines hold, take a short path with the same result.
+bool ReadWholeNumber(const char* begin, const char* end, double& value);
+
 // The topography conversion: the prefix's value rounded to single precision,
 // 0 when the text does not start with a number.
 float DecimalToFloat(std::u16string_view text);

@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "survey/check_messages.h"
 #include "survey/duplicate_keys.h"
 #include "survey/median_depth.h"
+#include "survey/rows_ahead.h"
 #include "survey/survey.h"
 #include "survey/survey_file.h"
 
@@ -104,8 +106,12 @@ struct Tally {
   double from = kInfinity, to = -kInfinity;
   void Add(std::uint64_t line, double x0 = kNoValue, double x1 = kNoValue) {
     if (count++ == 0) firstLine = line;
-    if (std::isfinite(x0)) from = std::fmin(from, x0), to = std::fmax(to, x0);
-    if (std::isfinite(x1)) from = std::fmin(from, x1), to = std::fmax(to, x1);
+    // Comparisons, not fmin/fmax: this runs for every datum of an off-grid line.
+    for (const double x : {x0, x1}) {
+      if (!std::isfinite(x)) continue;
+      if (x < from) from = x;
+      if (x > to) to = x;
+    }
   }
 };
 
@@ -144,8 +150,9 @@ double Nearest(double value) {
   return std::fabs(value) < 0x1p51 ? (value + kShift) - kShift : value;
 }
 
-std::int64_t Quantize(double value, double quantum) {
-  const double q = Nearest(value / quantum);
+// In units of 1 / `perUnit`; a product, not a quotient, as it runs for every electrode.
+std::int64_t Quantize(double value, double perUnit) {
+  const double q = Nearest(value * perUnit);
   return std::fabs(q) < 9e18 ? static_cast<std::int64_t>(q) : 0;
 }
 
@@ -196,7 +203,7 @@ class RowDepths {
 class SurveyAnalysis {
  public:
   SurveyAnalysis(const MergeJob& job, const TopographyTable* table, DatumSink* sink)
-      : job_(job), mode_(job.mode()), sink_(sink), rows_(kBatch), placed_(kBatch), keys_(kBatch) {
+      : job_(job), mode_(job.mode()), sink_(sink), placed_(kBatch), keys_(kBatch), cells_(kBatch) {
     if (mode_ == MergeMode::LongProfileMerge && job.withTopography() && table != nullptr)
       ReadTable(*table);
   }
@@ -388,7 +395,12 @@ class SurveyAnalysis {
       }
     }
 
-    ReadData(reader, header, input, placement, *surface, content.size(), error);
+    // Mode 0: the merge's own view of the file, taken on the reading thread
+    // once the rows are read.
+    MergeScan scan;
+    std::function<void()> afterRows;
+    if (mode_ == MergeMode::LongProfileMerge) afterRows = [&] { scan = ScanAsMerge(file); };
+    ReadData(reader, header, input, placement, *surface, content.size(), afterRows, error);
     if (error.code != 0) {
       NotRead(input, error);
       return;
@@ -396,7 +408,8 @@ class SurveyAnalysis {
     if (reader.rowsRead() != static_cast<std::uint64_t>(header.declaredCount))
       Warn("count-mismatch", input, header.countLine,
            text::CountMismatch(header.declaredCount, reader.rowsRead()));
-    if (mode_ == MergeMode::LongProfileMerge && !CompareWithMerge(file, input, reader.rowsRead()))
+    if (mode_ == MergeMode::LongProfileMerge &&
+        !CompareWithMerge(file, scan, input, reader.rowsRead()))
       return;
     const InputSummary& summary = report_.inputs[input];
     if (mode_ != MergeMode::LongProfileMerge && !own.empty() && summary.dataCount > 0 &&
@@ -409,65 +422,87 @@ class SurveyAnalysis {
     }
   }
 
+  // Where the merge's own reader finds the data lines of a file.
+  struct MergeScan {
+    bool read = false;
+    SystemError error;
+    DataBlock block;
+    std::int32_t count = 0;
+    bool crLf = false;
+  };
+
+  static MergeScan ScanAsMerge(const MappedFile& file) {
+    const std::span<const std::uint8_t> content = file.content();
+    MergeScan scan;
+    scan.read = ReadGuarded(
+        [&] {
+          WindowsOfFile windows(file);
+          scan.count = LocateDataBlock(content.data(), content.size(), scan.block, windows);
+          const auto* lf =
+              static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
+          scan.crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
+        },
+        scan.error);
+    return scan;
+  }
+
   // The merge copies the lines its own reader finds, which need CR LF line ends
   // and stop at a line with a letter: says so where that is not every data row.
   // False when the file could not be read.
-  bool CompareWithMerge(const MappedFile& file, std::uint32_t input, std::uint64_t rows) {
-    const std::span<const std::uint8_t> content = file.content();
-    DataBlock block;
-    std::int32_t count = 0;
-    std::uint64_t endLine = 0;
-    bool crLf = false;
-    SystemError error;
-    const bool read = ReadGuarded(
-        [&] {
-          WindowsOfFile windows(file);
-          count = LocateDataBlock(content.data(), content.size(), block, windows);
-          const auto* lf =
-              static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
-          crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
-          // The line the merge stops at, only where it stops early.
-          if (count > 1 && static_cast<std::uint64_t>(count) < rows)
-            endLine = 1 + static_cast<std::uint64_t>(
-                              std::count(content.begin(), content.begin() + block.end, '\n'));
-        },
-        error);
-    if (!read) {
-      NotRead(input, error);
+  bool CompareWithMerge(const MappedFile& file, const MergeScan& scan, std::uint32_t input,
+                        std::uint64_t rows) {
+    if (!scan.read) {
+      NotRead(input, scan.error);
       return false;
     }
-    if (count <= 1)
-      Warn("merge-skips", input, 0, text::MergeSkips(crLf));
-    else if (static_cast<std::uint64_t>(count) < rows)
+    if (scan.count <= 1) {
+      Warn("merge-skips", input, 0, text::MergeSkips(scan.crLf));
+    } else if (static_cast<std::uint64_t>(scan.count) < rows) {
+      // The line the merge stops at.
+      const std::span<const std::uint8_t> content = file.content();
+      std::uint64_t endLine = 0;
+      SystemError error;
+      if (!ReadGuarded(
+              [&] {
+                endLine = 1 + static_cast<std::uint64_t>(std::count(
+                                  content.begin(), content.begin() + scan.block.end, '\n'));
+              },
+              error)) {
+        NotRead(input, error);
+        return false;
+      }
       Warn("merge-drops-lines", input, endLine,
-           text::MergeDropsLines(static_cast<std::uint64_t>(count), rows));
+           text::MergeDropsLines(static_cast<std::uint64_t>(scan.count), rows));
+    }
     return true;
   }
 
   // Reads, places and checks every data row of an input, handing each to the sink.
   void ReadData(SurveyFileReader& reader, const SurveyHeader& header, std::uint32_t input,
                 const Placement& placement, const Surface& surface, std::size_t fileSize,
-                SystemError& error) {
+                const std::function<void()>& afterRows, SystemError& error) {
     DataTallies tallies;
     ratios_.clear();
     // The declared count, within what the file's size allows; room for a line
     // of 32 bytes whatever it declares.
     const auto declared = static_cast<std::size_t>(header.declaredCount);
-    currentKeys_.Reset(std::min(std::max(declared, fileSize / 32), fileSize / 6));
+    duplicates_.Reset(std::min(std::max(declared, fileSize / 32), fileSize / 6));
     rowDepths_.Reset();
     if (mode_ == MergeMode::CollateScript) gridOrigin_.reset();
     Extent local;
+    RowsAhead ahead(reader, kBatch, afterRows);
     for (;;) {
-      std::size_t count = 0;
-      if (!ReadGuarded([&] { count = reader.ReadRows(rows_); }, error) || count == 0) break;
+      const std::span<const DataRow> rows = ahead.Next(error);
+      const std::size_t count = rows.size();
+      if (count == 0) break;
       for (std::size_t i = 0; i < count; ++i)
-        if (rows_[i].readable) PlaceRow(rows_[i], input, placement, surface, placed_[i], local);
+        if (rows[i].readable) PlaceRow(rows[i], input, placement, surface, placed_[i], local);
       for (std::size_t i = 0; i < count; ++i) {
-        if (!rows_[i].readable) {
-          tallies.unreadable.Add(rows_[i].datum.line);
+        if (!rows[i].readable) {
+          tallies.unreadable.Add(rows[i].datum.line);
           continue;
         }
-        CheckDatum(placed_[i], keys_[i], header, tallies);
+        CheckDatum(placed_[i], keys_[i], cells_[i], header, tallies);
         if (sink_ != nullptr) sink_->Accept(placed_[i]);
       }
     }
@@ -483,7 +518,7 @@ class SurveyAnalysis {
     // Only the previous input's keys are kept: memory stays within two inputs'
     // data whatever the survey's size, and roll-along repeats lie between
     // neighbouring rows.
-    std::swap(previousKeys_, currentKeys_);
+    duplicates_.Seal();
     previousInput_ = input;
     const double tolerance = Tolerance();
     previousSpan_ = {s.electrodeMin - tolerance, s.electrodeMax + tolerance};
@@ -513,27 +548,32 @@ class SurveyAnalysis {
       placed.x = placement.alongY ? placement.perpendicular : along;
       placed.y = placement.alongY ? along : placement.perpendicular;
     }
-    const double quantum = reference_->header.spacing / 1000;
+    // Positions in thousandths of the spacing.
+    const double perUnit = 1000 / reference_->header.spacing;
     std::uint64_t key = 0;
+    std::int64_t cell = INT64_MAX;
     for (int role = 0; role < 4; ++role) {
       if (!e[role].present) continue;
-      key = MixKey(key, role);
-      key = MixKey(key, Quantize(e[role].x, quantum));
-      key = MixKey(key, Quantize(e[role].across, quantum));
+      const std::int64_t along = Quantize(e[role].x, perUnit);
+      // From the quantized positions, so that a repeat falls in the same cell.
+      cell = std::min(cell, along >= 0 ? along / 1000 : (along - 999) / 1000);
+      key = MixKey(key ^ static_cast<std::uint64_t>(role) << 60, along);
+      if (e[role].across != 0) key = MixKey(key, Quantize(e[role].across, perUnit));
     }
     if (mode_ == MergeMode::CollateScript) {
       key = MixKey(key, placement.alongY);
-      key = MixKey(key, Quantize(placement.perpendicular, quantum));
+      key = MixKey(key, Quantize(placement.perpendicular, perUnit));
     }
-    keys_[&placed - placed_.data()] = key;
-    if (previousInput_) previousKeys_.Prefetch(key);
-    currentKeys_.Prefetch(key);
+    const auto at = static_cast<std::size_t>(&placed - placed_.data());
+    keys_[at] = key;
+    cells_[at] = cell;
+    if (previousInput_) duplicates_.Prefetch(key, cell);
   }
 
-  void CheckDatum(const PlacedDatum& placed, std::uint64_t key, const SurveyHeader& header,
-                  DataTallies& tallies) {
+  void CheckDatum(const PlacedDatum& placed, std::uint64_t key, std::int64_t cell,
+                  const SurveyHeader& header, DataTallies& tallies) {
     const std::uint32_t input = placed.datum.input;
-    const double spacing = reference_->header.spacing;
+    const double perSpacing = 1 / reference_->header.spacing;
     InputSummary& s = report_.inputs[input];
     ++s.dataCount;
     s.xMin = Lower(s.xMin, placed.x);
@@ -557,7 +597,7 @@ class SurveyAnalysis {
       s.electrodeMin = Lower(s.electrodeMin, electrode.x);
       s.electrodeMax = Higher(s.electrodeMax, electrode.x);
       if (!gridOrigin_) gridOrigin_ = electrode.x;
-      const double steps = (electrode.x - *gridOrigin_) / spacing;
+      const double steps = (electrode.x - *gridOrigin_) * perSpacing;
       if (std::fabs(steps - Nearest(steps)) > 0.01) off.Add(electrode.x);
     }
     if (off.low <= off.high) tallies.offGrid.Add(placed.datum.line, off.low, off.high);
@@ -565,13 +605,13 @@ class SurveyAnalysis {
     double earlier = 0;
     // Only a datum within the previous input's electrodes can repeat one of its data.
     const bool inPrevious = span.low >= previousSpan_.low && span.high <= previousSpan_.high;
-    if (inPrevious && finite && previousKeys_.Find(key, earlier) && std::isfinite(earlier)) {
+    if (inPrevious && finite && duplicates_.Find(key, cell, earlier) && std::isfinite(earlier)) {
       ++tallies.duplicates;
       if (earlier != 0) ratios_.push_back(value / earlier);
       if (!(std::fabs(value - earlier) <= 0.1 * std::fabs(earlier)))
         tallies.disagreeing.Add(placed.datum.line, along);
     }
-    if (finite) currentKeys_.Insert(key, value);
+    if (finite) duplicates_.Add(key, cell, value);
   }
 
   void ReportTallies(std::uint32_t input, const SurveyHeader& header, DataTallies& t) {
@@ -665,9 +705,9 @@ class SurveyAnalysis {
   const MergeMode mode_;
   DatumSink* const sink_;
   SurveyReport report_;
-  std::vector<DataRow> rows_;
   std::vector<PlacedDatum> placed_;
   std::vector<std::uint64_t> keys_;
+  std::vector<std::int64_t> cells_;
   MedianDepthCache shapeDepths_;
   RowDepths rowDepths_;
   std::optional<Reference> reference_;
@@ -677,7 +717,7 @@ class SurveyAnalysis {
   bool sectionTaken_ = false;
   std::uint32_t surfaceOwner_ = 0;
   bool sectionComparable_ = true;
-  DuplicateKeys previousKeys_, currentKeys_;
+  DuplicateKeys duplicates_;  // the previous input's, and the current input's being added
   std::optional<std::uint32_t> previousInput_;
   Extent previousSpan_;  // empty until an input has data
   std::vector<double> ratios_;

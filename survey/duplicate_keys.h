@@ -6,33 +6,54 @@
 
 namespace dorvane {
 
-// The data of one input by the positions of their electrodes: a 64-bit digest of
-// the quantized positions, kept as a table slot and 32 bits of fingerprint, with
-// the value in single precision; 8 bytes a datum. A survey keeps two of these at
-// a time (see AnalyseSurvey), so its memory is bounded by the largest input,
-// never by the survey. The room is set when the table is reset; keys beyond it
-// (more than kMostKeys, or far more than expected) are not kept, and the check
-// then covers the data that were.
+// The data of one input by the positions of their electrodes, looked up while
+// the next input is read. A key is a 64-bit digest of the quantized positions
+// and a cell a place along the line derived from them (one per unit spacing):
+// the table is laid out by cell, so that data read along the line look up
+// memory along the table rather than all over it. A slot keeps 32 bits of the
+// key as fingerprint and the value in single precision; 8 bytes a datum, twice
+// over for room, plus the 24 bytes a datum of the input being read. Memory is
+// bounded by the largest input, never by the survey. Keys beyond kMostKeys an
+// input are not kept; the check then covers the data that were.
 class DuplicateKeys {
  public:
   static constexpr std::size_t kMostKeys = std::size_t{1} << 23;
-
-  // Empties the table, with room for `expected` keys.
+  // Starts an input of about `expected` data; the sealed table stays.
   void Reset(std::size_t expected);
-  // Keeps the first value given for a key.
-  void Insert(std::uint64_t key, double value);
+  // Keeps an input's key; the first value given for a key is the one found.
+  void Add(std::uint64_t key, std::int64_t cell, double value);
+  // Makes the keys added since Reset the ones found, in place of the last.
+  void Seal();
   // The value kept for `key`; false when there is none.
-  bool Find(std::uint64_t key, double& value) const;
-  // Asks for the memory `key` is looked up in, ahead of Find or Insert.
-  void Prefetch(std::uint64_t key) const {
-    if (!slots_.empty()) __builtin_prefetch(&slots_[key & (slots_.size() - 1)]);
+  bool Find(std::uint64_t key, std::int64_t cell, double& value) const;
+  // Asks for the memory `key` is looked up in, ahead of Find.
+  void Prefetch(std::uint64_t key, std::int64_t cell) const {
+    std::size_t region = 0;
+    if (RegionOf(cell, region)) __builtin_prefetch(slots_.data() + SlotIn(region, key));
   }
 
  private:
-  // Fingerprint in the high half, never 0 (a free slot is 0), value bits below.
-  static std::uint64_t Fingerprint(std::uint64_t key) { return (key >> 32 | 1) << 32; }
+  struct Added {
+    std::uint64_t key;
+    std::int64_t cell;
+    std::uint32_t valueBits;
+  };
+
+  // The region of the table where a cell's keys are; false outside the cells.
+  bool RegionOf(std::int64_t cell, std::size_t& region) const;
+  std::size_t SlotIn(std::size_t region, std::uint64_t key) const {
+    const std::size_t start = regionStart_[region];
+    const std::size_t size = regionStart_[region + 1] - start;
+    return start + static_cast<std::size_t>(((key & 0xFFFFFFFFull) * size) >> 32);
+  }
+  void Insert(const Added& added);
+
+  std::vector<Added> added_;
   std::vector<std::uint64_t> slots_;
-  std::size_t used_ = 0;
+  std::vector<std::uint32_t> regionStart_;  // one more than the regions
+  std::int64_t cellLow_ = 0;
+  std::uint64_t cellCount_ = 0;
+  std::size_t regions_ = 0;
 };
 
 // Mixes one more quantized coordinate into a key.

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "data/decimal.h"
+
 namespace dorvane {
 namespace {
 
@@ -50,8 +52,7 @@ bool FieldNumber(Field field, double& value) {
   if (begin < end && *begin == '+') ++begin;
   if (begin == end || !StartsNumber(static_cast<std::uint8_t>(*begin)) || *begin == '+')
     return false;
-  const auto [ptr, error] = std::from_chars(begin, end, value, std::chars_format::general);
-  return error == std::errc{} && ptr == end;
+  return ReadWholeNumber(begin, end, value);
 }
 
 // The number a header field starts with; what follows it in the field (a unit,
@@ -372,8 +373,8 @@ void SurveyFileReader::ParseRow(const Line& line, DataRow& row) const {
       double low = INFINITY, high = -INFINITY;
       for (int role = 0; role < 4; ++role)
         if (offsets.present[role]) {
-          low = std::fmin(low, offsets.along[role]);
-          high = std::fmax(high, offsets.along[role]);
+          if (offsets.along[role] < low) low = offsets.along[role];
+          if (offsets.along[role] > high) high = offsets.along[role];
         }
       first = x - (low + high) / 2;
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <random>
@@ -118,6 +119,50 @@ TEST(Decimal, ShortestFormIsToCharsForEveryValue) {
   }
   char nothing[kShortestChars];
   EXPECT_EQ(WriteShortest(nothing, std::nan("")), nothing);
+}
+
+// The quick path for plain decimals must read exactly what std::from_chars reads,
+// and refuse what it refuses or does not read to the end.
+TEST(Decimal, WholeNumberIsFromCharsForEveryText) {
+  std::vector<std::string> texts = {"0",
+                                    "-0",
+                                    ".5",
+                                    "-.5",
+                                    "1.",
+                                    "007",
+                                    "",
+                                    "-",
+                                    ".",
+                                    "1e3",
+                                    "1.5E-2",
+                                    "inf",
+                                    "-nan",
+                                    "1 ",
+                                    "1-",
+                                    "--1",
+                                    "1..2",
+                                    "0.30000000000000004",
+                                    "9007199254740993",
+                                    "9007199254740992.5",
+                                    "12345678901234567890",
+                                    "0.0000000000000000000001",
+                                    "1234567.000000000000000000001"};
+  std::mt19937_64 random(13);
+  auto digits = [&](int most) {
+    return std::to_string(random() >>
+                          std::uniform_int_distribution<int>(64 - 3 * most, 63)(random));
+  };
+  for (int i = 0; i < 200'000; ++i)
+    texts.push_back((i % 2 ? "-" : "") + digits(19) + (i % 3 ? "." + digits(19) : ""));
+  for (const std::string& text : texts) {
+    const char* end = text.data() + text.size();
+    double want = 0, got = 0;
+    const auto [ptr, error] = std::from_chars(text.data(), end, want);
+    const bool read = error == std::errc{} && ptr == end;
+    ASSERT_EQ(ReadWholeNumber(text.data(), end, got), read) << text;
+    if (!read) continue;
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(want)) << text;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+#include "survey/rows_ahead.h"
+
+#include <utility>
+
+#include "platform/guarded_read.h"
+
+namespace dorvane {
+
+RowsAhead::RowsAhead(SurveyFileReader& reader, std::size_t batchRows,
+                     std::function<void()> afterRows)
+    : reader_(reader), afterRows_(std::move(afterRows)) {
+  for (Batch& batch : batches_) batch.rows.resize(batchRows);
+  thread_ = std::thread([this] { ReadBatches(); });
+}
+
+RowsAhead::~RowsAhead() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+std::span<const DataRow> RowsAhead::Next(SystemError& error) {
+  std::unique_lock lock(mutex_);
+  Batch& before = batches_[1 - next_];
+  if (before.state == State::Taken) {
+    before.state = State::Free;
+    changed_.notify_all();
+  }
+  Batch& batch = batches_[next_];
+  changed_.wait(lock, [&] { return batch.state == State::Full; });
+  batch.state = State::Taken;
+  next_ = 1 - next_;
+  error = batch.error;
+  return {batch.rows.data(), batch.count};
+}
+
+void RowsAhead::ReadBatches() {
+  for (std::size_t turn = 0;; turn = 1 - turn) {
+    Batch& batch = batches_[turn];
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait(lock, [&] { return batch.state == State::Free || stopping_; });
+      if (stopping_) break;
+    }
+    // The batch is this thread's until it is marked full.
+    SystemError error;
+    std::size_t count = 0;
+    if (!ReadGuarded([&] { count = reader_.ReadRows(batch.rows); }, error)) count = 0;
+    {
+      const std::lock_guard lock(mutex_);
+      batch.count = count;
+      batch.error = error;
+      batch.state = State::Full;
+    }
+    changed_.notify_all();
+    if (count == 0) break;
+  }
+  if (afterRows_) afterRows_();
+}
+
+}  // namespace dorvane
