@@ -161,33 +161,35 @@ std::string FormatFixed3(double value) {
 
 char* WriteShortest(char* out, double value) {
   if (std::isnan(value)) return out;
-  // n / 10^d is the correctly rounded quotient of two exact doubles, so when it
-  // equals the value, "n with d decimals" reads back as the value; the first d
-  // that does is the shortest. Within these bounds std::to_chars would not
+  // n / 1000 is the correctly rounded quotient of two exact doubles, so when it
+  // equals the value, "n with 3 decimals" reads back as the value; so does n
+  // without its trailing zeros (the same real number), and value * 1000 is
+  // within far less than 1/2 of any n with fewer decimals that reads back, so
+  // the stripped n is the shortest. Within these bounds std::to_chars would not
   // choose the exponent form either, and n is below 2^53.
-  constexpr double kScales[] = {1, 10, 100, 1000};
-  constexpr std::int64_t kIntegerScales[] = {1, 10, 100, 1000};
   const double magnitude = std::fabs(value);
   if (magnitude >= 1e-3 && magnitude < 1e5) {
-    for (int d = 0; d < 4; ++d) {
-      // Rounds to an integer without a library call (|value * scale| < 2^51).
-      constexpr double kShift = 0x1.8p52;
-      const double scaled = (value * kScales[d] + kShift) - kShift;
-      if (scaled / kScales[d] != value) continue;
-      std::int64_t n = static_cast<std::int64_t>(scaled);
+    // Rounds to an integer without a library call (|value * 1000| < 2^51).
+    constexpr double kShift = 0x1.8p52;
+    const double scaled = (value * 1000 + kShift) - kShift;
+    if (scaled / 1000 == value) {
+      auto n = static_cast<std::int64_t>(scaled);
       if (n < 0) {
         *out++ = '-';
         n = -n;
       }
-      out = std::to_chars(out, out + 8, n / kIntegerScales[d]).ptr;
-      if (d == 0) return out;
+      int decimals = 3;
+      while (decimals > 0 && n % 10 == 0) n /= 10, --decimals;
+      constexpr std::int64_t kScales[] = {1, 10, 100, 1000};
+      out = std::to_chars(out, out + 8, n / kScales[decimals]).ptr;
+      if (decimals == 0) return out;
       *out++ = '.';
-      std::int64_t fraction = n % kIntegerScales[d];
-      for (int digit = d - 1; digit >= 0; --digit) {
+      std::int64_t fraction = n % kScales[decimals];
+      for (int digit = decimals - 1; digit >= 0; --digit) {
         out[digit] = static_cast<char>('0' + fraction % 10);
         fraction /= 10;
       }
-      return out + d;
+      return out + decimals;
     }
   }
   return std::to_chars(out, out + kShortestChars, value).ptr;

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -395,12 +394,7 @@ class SurveyAnalysis {
       }
     }
 
-    // Mode 0: the merge's own view of the file, taken on the reading thread
-    // once the rows are read.
-    MergeScan scan;
-    std::function<void()> afterRows;
-    if (mode_ == MergeMode::LongProfileMerge) afterRows = [&] { scan = ScanAsMerge(file); };
-    ReadData(reader, header, input, placement, *surface, content.size(), afterRows, error);
+    ReadData(reader, header, input, placement, *surface, content.size(), error);
     if (error.code != 0) {
       NotRead(input, error);
       return;
@@ -408,8 +402,7 @@ class SurveyAnalysis {
     if (reader.rowsRead() != static_cast<std::uint64_t>(header.declaredCount))
       Warn("count-mismatch", input, header.countLine,
            text::CountMismatch(header.declaredCount, reader.rowsRead()));
-    if (mode_ == MergeMode::LongProfileMerge &&
-        !CompareWithMerge(file, scan, input, reader.rowsRead()))
+    if (mode_ == MergeMode::LongProfileMerge && !CompareWithMerge(file, input, reader.rowsRead()))
       return;
     const InputSummary& summary = report_.inputs[input];
     if (mode_ != MergeMode::LongProfileMerge && !own.empty() && summary.dataCount > 0 &&
@@ -422,65 +415,45 @@ class SurveyAnalysis {
     }
   }
 
-  // Where the merge's own reader finds the data lines of a file.
-  struct MergeScan {
-    bool read = false;
-    SystemError error;
-    DataBlock block;
-    std::int32_t count = 0;
-    bool crLf = false;
-  };
-
-  static MergeScan ScanAsMerge(const MappedFile& file) {
-    const std::span<const std::uint8_t> content = file.content();
-    MergeScan scan;
-    scan.read = ReadGuarded(
-        [&] {
-          WindowsOfFile windows(file);
-          scan.count = LocateDataBlock(content.data(), content.size(), scan.block, windows);
-          const auto* lf =
-              static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
-          scan.crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
-        },
-        scan.error);
-    return scan;
-  }
-
   // The merge copies the lines its own reader finds, which need CR LF line ends
   // and stop at a line with a letter: says so where that is not every data row.
   // False when the file could not be read.
-  bool CompareWithMerge(const MappedFile& file, const MergeScan& scan, std::uint32_t input,
-                        std::uint64_t rows) {
-    if (!scan.read) {
-      NotRead(input, scan.error);
+  bool CompareWithMerge(const MappedFile& file, std::uint32_t input, std::uint64_t rows) {
+    const std::span<const std::uint8_t> content = file.content();
+    DataBlock block;
+    std::int32_t count = 0;
+    std::uint64_t endLine = 0;
+    bool crLf = false;
+    SystemError error;
+    const bool read = ReadGuarded(
+        [&] {
+          WindowsOfFile windows(file);
+          count = LocateDataBlock(content.data(), content.size(), block, windows);
+          const auto* lf =
+              static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
+          crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
+          // The line the merge stops at, only where it stops early.
+          if (count > 1 && static_cast<std::uint64_t>(count) < rows)
+            endLine = 1 + static_cast<std::uint64_t>(
+                              std::count(content.begin(), content.begin() + block.end, '\n'));
+        },
+        error);
+    if (!read) {
+      NotRead(input, error);
       return false;
     }
-    if (scan.count <= 1) {
-      Warn("merge-skips", input, 0, text::MergeSkips(scan.crLf));
-    } else if (static_cast<std::uint64_t>(scan.count) < rows) {
-      // The line the merge stops at.
-      const std::span<const std::uint8_t> content = file.content();
-      std::uint64_t endLine = 0;
-      SystemError error;
-      if (!ReadGuarded(
-              [&] {
-                endLine = 1 + static_cast<std::uint64_t>(std::count(
-                                  content.begin(), content.begin() + scan.block.end, '\n'));
-              },
-              error)) {
-        NotRead(input, error);
-        return false;
-      }
+    if (count <= 1)
+      Warn("merge-skips", input, 0, text::MergeSkips(crLf));
+    else if (static_cast<std::uint64_t>(count) < rows)
       Warn("merge-drops-lines", input, endLine,
-           text::MergeDropsLines(static_cast<std::uint64_t>(scan.count), rows));
-    }
+           text::MergeDropsLines(static_cast<std::uint64_t>(count), rows));
     return true;
   }
 
   // Reads, places and checks every data row of an input, handing each to the sink.
   void ReadData(SurveyFileReader& reader, const SurveyHeader& header, std::uint32_t input,
                 const Placement& placement, const Surface& surface, std::size_t fileSize,
-                const std::function<void()>& afterRows, SystemError& error) {
+                SystemError& error) {
     DataTallies tallies;
     ratios_.clear();
     // The declared count, within what the file's size allows; room for a line
@@ -490,7 +463,7 @@ class SurveyAnalysis {
     rowDepths_.Reset();
     if (mode_ == MergeMode::CollateScript) gridOrigin_.reset();
     Extent local;
-    RowsAhead ahead(reader, kBatch, afterRows);
+    RowsAhead ahead(reader, kBatch);
     for (;;) {
       const std::span<const DataRow> rows = ahead.Next(error);
       const std::size_t count = rows.size();

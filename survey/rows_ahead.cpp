@@ -1,14 +1,10 @@
 #include "survey/rows_ahead.h"
 
-#include <utility>
-
 #include "platform/guarded_read.h"
 
 namespace dorvane {
 
-RowsAhead::RowsAhead(SurveyFileReader& reader, std::size_t batchRows,
-                     std::function<void()> afterRows)
-    : reader_(reader), afterRows_(std::move(afterRows)) {
+RowsAhead::RowsAhead(SurveyFileReader& reader, std::size_t batchRows) : reader_(reader) {
   for (Batch& batch : batches_) batch.rows.resize(batchRows);
   thread_ = std::thread([this] { ReadBatches(); });
 }
@@ -43,7 +39,7 @@ void RowsAhead::ReadBatches() {
     {
       std::unique_lock lock(mutex_);
       changed_.wait(lock, [&] { return batch.state == State::Free || stopping_; });
-      if (stopping_) break;
+      if (stopping_) return;
     }
     // The batch is this thread's until it is marked full.
     SystemError error;
@@ -56,9 +52,8 @@ void RowsAhead::ReadBatches() {
       batch.state = State::Full;
     }
     changed_.notify_all();
-    if (count == 0) break;
+    if (count == 0) return;
   }
-  if (afterRows_) afterRows_();
 }
 
 }  // namespace dorvane

@@ -3,7 +3,6 @@
 #include <array>
 #include <condition_variable>
 #include <cstddef>
-#include <functional>
 #include <mutex>
 #include <span>
 #include <thread>
@@ -20,10 +19,7 @@ namespace dorvane {
 // thread's until this is destroyed.
 class RowsAhead {
  public:
-  // `afterRows` (may be empty) runs on the thread once the rows are over, so
-  // that a further pass over the file shares the thread rather than delays the
-  // caller; it has run when this is destroyed.
-  RowsAhead(SurveyFileReader& reader, std::size_t batchRows, std::function<void()> afterRows);
+  RowsAhead(SurveyFileReader& reader, std::size_t batchRows);
   ~RowsAhead();
   RowsAhead(const RowsAhead&) = delete;
   RowsAhead& operator=(const RowsAhead&) = delete;
@@ -44,7 +40,6 @@ class RowsAhead {
   void ReadBatches();
 
   SurveyFileReader& reader_;
-  std::function<void()> afterRows_;
   std::array<Batch, 2> batches_;
   std::size_t next_ = 0;  // the batch Next gives, in turn
   std::mutex mutex_;
