@@ -18,6 +18,11 @@ struct DecimalPrefix {
 DecimalPrefix ReadDecimalPrefix(std::string_view text);
 DecimalPrefix ReadDecimalPrefix(std::u16string_view text);
 
+// A plain decimal at the start of [begin, end): optional minus, digits with an
+// optional point, up to 19 digits and below 2^53 in all. Its end, with the value
+// std::from_chars reads for it; null where the text does not start with one.
+const char* ReadPlainDecimal(const char* begin, const char* end, double& value);
+
 // std::from_chars (general format) of the whole of [begin, end): false where it
 // fails or stops before the end. Plain decimals of up to 19 digits, as data
 // lines hold, take a short path with the same result.

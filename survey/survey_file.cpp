@@ -27,6 +27,16 @@ struct Field {
   const std::uint8_t* end;
 };
 
+// The whole field as a number: optional sign, decimal digits, point, exponent.
+bool FieldNumber(Field field, double& value) {
+  const char* begin = reinterpret_cast<const char*>(field.begin);
+  const char* end = reinterpret_cast<const char*>(field.end);
+  if (begin < end && *begin == '+') ++begin;
+  if (begin == end || !StartsNumber(static_cast<std::uint8_t>(*begin)) || *begin == '+')
+    return false;
+  return ReadWholeNumber(begin, end, value);
+}
+
 // Walks the fields of [begin, end).
 class Fields {
  public:
@@ -39,21 +49,26 @@ class Fields {
     field.end = p_;
     return true;
   }
+  // The next field as a number (see FieldNumber); a plain decimal is read in the
+  // same pass that finds the field's end.
+  bool NextNumber(double& value) {
+    while (p_ < end_ && IsSeparator(*p_)) ++p_;
+    if (p_ == end_) return false;
+    const char* begin = reinterpret_cast<const char*>(p_);
+    const char* end = reinterpret_cast<const char*>(end_);
+    const char* plain = ReadPlainDecimal(begin, end, value);
+    if (plain != nullptr && (plain == end || IsSeparator(static_cast<std::uint8_t>(*plain)))) {
+      p_ = reinterpret_cast<const std::uint8_t*>(plain);
+      return true;
+    }
+    Field field;
+    return Next(field) && FieldNumber(field, value);
+  }
 
  private:
   const std::uint8_t* p_;
   const std::uint8_t* end_;
 };
-
-// The whole field as a number: optional sign, decimal digits, point, exponent.
-bool FieldNumber(Field field, double& value) {
-  const char* begin = reinterpret_cast<const char*>(field.begin);
-  const char* end = reinterpret_cast<const char*>(field.end);
-  if (begin < end && *begin == '+') ++begin;
-  if (begin == end || !StartsNumber(static_cast<std::uint8_t>(*begin)) || *begin == '+')
-    return false;
-  return ReadWholeNumber(begin, end, value);
-}
 
 // The number a header field starts with; what follows it in the field (a unit,
 // "R"/"L" after an array type) does not matter.
@@ -330,7 +345,6 @@ void SurveyFileReader::ParseRow(const Line& line, DataRow& row) const {
   row.datum = Datum{};
   row.datum.line = line.number;
   Fields fields(line.begin, line.end);
-  Field field;
   // The most a row needs: k, four electrodes' x and z, value, IP, error.
   double values[12];
   const bool general = header_.arrayType == kGeneralArray;
@@ -338,7 +352,7 @@ void SurveyFileReader::ParseRow(const Line& line, DataRow& row) const {
   std::size_t needed = general ? 1 : IndexColumns(header_.arrayType) + extra;
   std::size_t read = 0;
   for (; read < needed; ++read) {
-    if (!fields.Next(field) || !FieldNumber(field, values[read])) return;
+    if (!fields.NextNumber(values[read])) return;
     if (general && read == 0) {
       std::int64_t k = 0;
       if (!IntegerValue(values[0], k) || k < 2 || k > 4) return;
