@@ -16,6 +16,7 @@
 #include "data/data_block.h"
 #include "data/decimal.h"
 #include "data/output_plan.h"
+#include "data/windows_of_file.h"
 #include "platform/guarded_read.h"
 #include "platform/mapped_file.h"
 #include "platform/output_file.h"
@@ -37,21 +38,6 @@ struct ScannedRow {
   TextSummary asFirst;  // bytes [0, block.end), the part of a first merged file
   TextSummary asLater;  // bytes [block.firstLine, block.end)
   std::optional<LineSpan> headerCountLine;
-};
-
-// Brings in the window the scan enters and lets everything before it go, so
-// that a scan holds a window of its file in memory, not the file. Everything: a
-// single byte read back maps its whole page-cache folio again, up to megabytes.
-class WindowsOfFile final : public ScanWindows {
- public:
-  explicit WindowsOfFile(const MappedFile& file) : file_(file) {}
-  void Entering(std::size_t start) override {
-    file_.LoadPages(start, kBytes);
-    file_.DropPages(0, start);
-  }
-
- private:
-  const MappedFile& file_;
 };
 
 ScannedRow NotRead(SystemError error) {

@@ -7,6 +7,7 @@
 
 #include "data/data_block.h"
 #include "data/decimal.h"
+#include "data/windows_of_file.h"
 #include "platform/guarded_read.h"
 #include "platform/mapped_file.h"
 #include "survey/check_messages.h"
@@ -32,20 +33,6 @@ constexpr double kInfinity = INFINITY;
 // Rows are read a batch at a time inside ReadGuarded and used outside it, so that
 // nothing the sink or the checks do runs where a failed read would abandon it.
 constexpr std::size_t kBatch = 1024;
-
-// Brings in the window the reader enters and lets everything before it go, so
-// that reading holds a window of the file in memory, not the file.
-class WindowsOfFile final : public ScanWindows {
- public:
-  explicit WindowsOfFile(const MappedFile& file) : file_(file) {}
-  void Entering(std::size_t start) override {
-    file_.LoadPages(start, kBytes);
-    file_.DropPages(0, start);
-  }
-
- private:
-  const MappedFile& file_;
-};
 
 // Where a row's line goes: local position x becomes origin + sign * x along the
 // profile (modes 0 and 1) or along the line's direction in plan (mode 2).
