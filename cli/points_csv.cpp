@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::size_t kFlushBytes = 256u << 10;
 constexpr std::size_t kBatch = 4096;
+constexpr int kKnownBits = 12;
 
 // A field with its leading comma; nothing after the comma for no value.
 char* WriteField(char* out, double value) {
@@ -39,6 +40,7 @@ bool PointsCsv::Begin(std::u16string_view path) {
   buffer_ = "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,";
   buffer_ += withY_ ? "y,depth,elevation,value\n" : "depth,elevation,value\n";
   filling_.reserve(kBatch);
+  known_.resize(std::size_t{1} << kKnownBits);
   writer_ = std::thread([this] { WriteBatches(); });
   return true;
 }
@@ -87,12 +89,12 @@ void PointsCsv::Format(const PlacedDatum& placed) {
   out = std::to_chars(out, out + 24, datum.line).ptr;
   for (const int role : {kC1, kC2, kP1, kP2}) {
     const Electrode& electrode = datum.electrodes[role];
-    out = WriteField(out, electrode.present ? electrode.x : kNoValue);
+    out = WriteKnownField(out, electrode.present ? electrode.x : kNoValue);
     out = WriteField(out, electrode.present ? electrode.z : kNoValue);
   }
-  out = WriteField(out, placed.x);
+  out = WriteKnownField(out, placed.x);
   if (withY_) out = WriteField(out, placed.y);
-  out = WriteDepth(out, placed.depth);
+  out = WriteKnownField(out, placed.depth);
   out = WriteField(out, placed.elevation);
   out = WriteField(out, datum.value);
   *out++ = '\n';
@@ -102,12 +104,12 @@ void PointsCsv::Format(const PlacedDatum& placed) {
   buffer_.clear();
 }
 
-char* PointsCsv::WriteDepth(char* out, double depth) {
-  static_assert(sizeof(DepthText::text) > kShortestChars);
-  const auto bits = std::bit_cast<std::uint64_t>(depth);
-  DepthText& known = depths_[(bits ^ bits >> 29 ^ bits >> 47) % std::size(depths_)];
+char* PointsCsv::WriteKnownField(char* out, double value) {
+  static_assert(sizeof(KnownText::text) > kShortestChars);
+  const auto bits = std::bit_cast<std::uint64_t>(value);
+  KnownText& known = known_[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kKnownBits)];
   if (known.bits != bits) {
-    char* end = WriteField(known.text, depth);
+    char* end = WriteField(known.text, value);
     known.length = static_cast<std::uint8_t>(end - known.text);
     known.bits = bits;
   }

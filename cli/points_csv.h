@@ -35,8 +35,9 @@ class PointsCsv final : public DatumSink {
   SystemError error() const { return error_; }
 
  private:
-  // The last few depths and their text: a survey has a depth per array shape.
-  struct DepthText {
+  // Texts of recent positions and depths: a survey's electrodes stand on a few
+  // thousand places, and it has a depth per array shape.
+  struct KnownText {
     std::uint64_t bits = ~std::uint64_t{0};  // a NaN, whose field is the comma alone
     std::uint8_t length = 1;
     char text[40] = ",";
@@ -45,7 +46,7 @@ class PointsCsv final : public DatumSink {
   void HandOver();
   void WriteBatches();
   void Format(const PlacedDatum& placed);
-  char* WriteDepth(char* out, double depth);
+  char* WriteKnownField(char* out, double value);
   void StopWriter();
 
   bool withY_;
@@ -61,7 +62,7 @@ class PointsCsv final : public DatumSink {
   // The writer's alone until it is joined.
   std::string buffer_;
   bool failed_ = false;
-  DepthText depths_[64];
+  std::vector<KnownText> known_;
   std::thread writer_;
 };
 
