@@ -122,11 +122,13 @@ int GridEditor::ClearSelection(bool recordUndo) {
   }
   FlexGrid& grid = Grid();
   // Without a refresh the fields may describe a grid that has since shrunk.
-  const std::int32_t bottom = std::min(selBottom_, grid.Rows() - 1);
+  const std::int32_t left = std::max(selLeft_, 0);
   const std::int32_t right = std::min(selRight_, grid.Cols() - 1);
+  // Rows past the last text are empty already.
+  const std::int32_t bottom =
+      std::min({selBottom_, grid.Rows() - 1, grid.RowsWithText(left, right) - 1});
   for (std::int32_t row = std::max(selTop_, 0); row <= bottom; ++row)
-    for (std::int32_t col = std::max(selLeft_, 0); col <= right; ++col)
-      grid.SetTextMatrix(row, col, u"");
+    for (std::int32_t col = left; col <= right; ++col) grid.SetTextMatrix(row, col, u"");
   return 1;
 }
 

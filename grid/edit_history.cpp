@@ -133,20 +133,23 @@ int GridEditor::RecordStep(std::int32_t firstRow, std::int32_t lastRow, std::int
 std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
   if (grid_ == nullptr) return std::nullopt;
   const FlexGrid& grid = *grid_;
-  const std::int32_t rows = grid.Rows();
   if (!ColumnsInside(region, grid.Cols())) return std::nullopt;
+  if (region.firstRow <= region.lastRow && region.lastRow > grid.Rows() - 1) return std::nullopt;
+  if (!RegionHasCells(region)) return CellImage{};
   try {
     // Every cell takes at least the NUL after its text.
-    const std::int64_t cells = RegionHasCells(region)
-                                   ? std::int64_t{region.lastRow - region.firstRow + 1} *
-                                         std::int64_t{region.lastCol - region.firstCol + 1}
-                                   : 0;
+    const std::int64_t width = std::int64_t{region.lastCol - region.firstCol + 1};
+    const std::int64_t cells = std::int64_t{region.lastRow - region.firstRow + 1} * width;
     if (cells > static_cast<std::int64_t>(CellImage::kMaxUnits)) return std::nullopt;
+    // Below the last row with text every cell is empty: those are only counted.
+    const std::int32_t lastTextRow =
+        std::min(region.lastRow, grid.RowsWithText(region.firstCol, region.lastCol) - 1);
+    const std::int64_t textCells =
+        std::max<std::int64_t>(lastTextRow - region.firstRow + 1, 0) * width;
     std::vector<char16_t>& work = history_.ImageBuffer();
     work.clear();
-    work.reserve(static_cast<std::size_t>(cells));
-    for (std::int32_t row = region.firstRow; row <= region.lastRow; ++row) {
-      if (row > rows - 1) return std::nullopt;
+    work.reserve(static_cast<std::size_t>(textCells));
+    for (std::int32_t row = region.firstRow; row <= lastTextRow; ++row) {
       for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
         const std::u16string cell = grid.TextMatrix(row, col);
         // An image separates texts by NUL, so a text ends at its first one.
@@ -156,7 +159,9 @@ std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
         work.push_back(u'\0');
       }
     }
-    return CellImage{std::vector<char16_t>(work.begin(), work.end())};
+    const auto emptyTail = static_cast<std::size_t>(cells - textCells);
+    if (work.size() + emptyTail > CellImage::kMaxUnits) return std::nullopt;
+    return CellImage{std::vector<char16_t>(work.begin(), work.end()), emptyTail};
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }
@@ -167,7 +172,12 @@ int GridEditor::RestoreImage(const CellImage* image, const CellRegion& region) {
   FlexGrid& grid = *grid_;
   if (!ColumnsInside(region, grid.Cols())) return 0;
   const std::vector<char16_t>& units = image->units;
+  // Cells below the last row with text are empty already: only text goes there.
+  const std::int32_t textRows =
+      RegionHasCells(region) ? grid.RowsWithText(region.firstCol, region.lastCol) : 0;
+  const auto width = static_cast<std::size_t>(std::max(region.lastCol - region.firstCol + 1, 0));
   std::size_t pos = 0;
+  std::size_t empties = image->emptyTail;
   for (std::int32_t row = region.firstRow; row <= region.lastRow; ++row) {
     if (row > grid.Rows() - 1) {
       // Room below with some spare rows, but never past what the editor allows.
@@ -175,16 +185,27 @@ int GridEditor::RestoreImage(const CellImage* image, const CellRegion& region) {
       if (grown <= row) return 0;
       grid.SetRows(grown);
     }
+    if (pos == units.size() && row >= textRows && empties >= width) {
+      empties -= width;  // a row of empty cells on empty cells
+      continue;
+    }
     for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
+      if (pos == units.size()) {
+        if (empties == 0) return 0;  // the image is shorter than the region
+        --empties;
+        if (row < textRows) grid.SetTextMatrix(row, col, u"");
+        continue;
+      }
       const auto begin = units.begin() + static_cast<std::ptrdiff_t>(pos);
       const auto nul = std::find(begin, units.end(), u'\0');
       if (nul == units.end()) return 0;  // the image is shorter than the region
-      grid.SetTextMatrix(row, col,
-                         std::u16string_view(&*begin, static_cast<std::size_t>(nul - begin)));
+      if (row < textRows || nul != begin)
+        grid.SetTextMatrix(row, col,
+                           std::u16string_view(&*begin, static_cast<std::size_t>(nul - begin)));
       pos = static_cast<std::size_t>(nul - units.begin()) + 1;
     }
   }
-  return pos == units.size() ? 1 : 0;
+  return pos == units.size() && empties == 0 ? 1 : 0;
 }
 
 int GridEditor::SelectRegion(const CellRegion& region) {

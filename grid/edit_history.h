@@ -23,10 +23,12 @@ enum class StepKind : std::int32_t {
   FillDrag = 10,
 };
 
-// Texts of a block of cells, row by row, each followed by one NUL unit.
+// Texts of a block of cells, row by row, each followed by one NUL unit; the
+// empty cells after the last row with text are only counted, one unit each.
 struct CellImage {
-  static constexpr std::size_t kMaxUnits = 262144;
-  std::vector<char16_t> units;  // its size is the recorded length
+  static constexpr std::size_t kMaxUnits = 262144;  // recorded length, empty tail included
+  std::vector<char16_t> units;
+  std::size_t emptyTail = 0;
 };
 
 struct HistoryStep {

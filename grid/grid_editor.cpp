@@ -154,11 +154,12 @@ int GridEditor::RenumberRows() {
   grid.SetColAlignment(0, kAlignCentre);
   const std::int32_t rows = grid.Rows();
   // Counted in text: formatting every number anew made a paste that grows a
-  // large table spend most of its time here.
+  // large table spend most of its time here. A title already right is not
+  // written again, so adding a row to a full table reads the others only.
   std::u16string title = u"0";
   for (std::int32_t row = 1; row < rows; ++row) {
     IncrementDecimal(title);
-    grid.SetTextMatrix(row, 0, title);
+    if (grid.TextView(row, 0) != title) grid.SetTextMatrix(row, 0, title);
   }
   return 1;
 }

@@ -66,8 +66,10 @@ std::optional<std::int32_t> GridEditor::TryInsertRows(bool recordUndo) {
   AddRows(count);
   const std::int32_t rows = grid.Rows();
   if (count > 0) {
-    // Bottom-up, so that no text is overwritten before it has moved.
-    const std::int32_t lowestSource = std::min(oldRows, rows - 1 - count);
+    // Bottom-up, so that no text is overwritten before it has moved. Empty
+    // rows below the last text would only land on empty rows.
+    const std::int32_t lowestSource =
+        std::min({oldRows, rows - 1 - count, grid.RowsWithText(selLeft_, selRight_) - 1});
     for (std::int32_t col = selLeft_; col <= selRight_; ++col)
       for (std::int32_t row = lowestSource; row >= selTop_; --row)
         grid.SetTextMatrix(row + count, col, grid.TextMatrix(row, col));
@@ -91,12 +93,13 @@ std::int32_t GridEditor::DeleteRows(bool recordUndo) {
     ClearSelection(false);
     return count;
   }
-  for (std::int32_t col = selLeft_; col <= selRight_; ++col) {
-    for (std::int32_t row = selBottom_ + 1; row <= rows - 1; ++row)
-      grid.SetTextMatrix(row - count, col, grid.TextMatrix(row, col));
-    for (std::int32_t row = rows - 1; row >= std::max(rows - count, 0); --row)
-      grid.SetTextMatrix(row, col, u"");
-  }
+  // Each row takes the texts `count` rows below it, the last rows none. Rows
+  // from the last text down are empty and stay so.
+  const std::int32_t textRows = grid.RowsWithText(selLeft_, selRight_);
+  for (std::int32_t row = selTop_; row < textRows; ++row)
+    for (std::int32_t col = selLeft_; col <= selRight_; ++col)
+      grid.SetTextMatrix(row, col,
+                         row + count < textRows ? grid.TextMatrix(row + count, col) : u"");
   return count;
 }
 
@@ -105,10 +108,11 @@ int GridEditor::AverageColumns() {
   FlexGrid& grid = Grid();
   RefreshSelection();
   RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::Average);
+  const std::int32_t lastTextRow = std::min(selBottom_, grid.RowsWithText(selLeft_, selRight_) - 1);
   for (std::int32_t col = selLeft_; col <= selRight_; ++col) {
     float sum = 0.0f;  // single precision on purpose: stored tables expect it
     std::int32_t count = 0;
-    for (std::int32_t row = selTop_; row <= selBottom_; ++row) {
+    for (std::int32_t row = selTop_; row <= lastTextRow; ++row) {
       const std::u16string text = grid.TextMatrix(row, col);
       if (text.empty()) continue;
       sum = static_cast<float>(sum + CellTextToNumber(text));
@@ -132,9 +136,12 @@ int GridEditor::SortRows(int mode) {
   const std::int32_t fixedRows = grid.FixedRows();
   if (selBottom_ - selTop_ + 1 == rows - fixedRows) {
     RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::SortAll);
+    // Rows from the last text down are empty: no search goes through them.
+    const std::int32_t textRows = grid.RowsWithText(grid.FixedCols(), grid.Cols() - 1);
     std::int32_t first = fixedRows;
-    while (first < rows && RowIsEmpty(grid, first)) ++first;
-    std::int32_t last = rows - 1;
+    while (first < textRows && RowIsEmpty(grid, first)) ++first;
+    if (first >= textRows) first = rows;
+    std::int32_t last = textRows - 1;
     while (last > first && RowIsEmpty(grid, last)) --last;
     if (first < last) {
       // The key columns stay those of the user's selection.
@@ -174,8 +181,11 @@ int GridEditor::ReverseColumns() {
   CommitPendingEdit();
   RefreshSelection();
   RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::BlockChange);
+  // Pairs whose upper row is past the last text are two empty cells.
+  const std::int32_t textRows = grid.RowsWithText(selLeft_, selRight_);
   for (std::int32_t col = selLeft_; col <= selRight_; ++col) {
-    for (std::int32_t upper = selTop_, lower = selBottom_; upper < lower; ++upper, --lower) {
+    for (std::int32_t upper = selTop_, lower = selBottom_; upper < lower && upper < textRows;
+         ++upper, --lower) {
       std::u16string upperText = grid.TextMatrix(upper, col);
       grid.SetTextMatrix(upper, col, grid.TextMatrix(lower, col));
       grid.SetTextMatrix(lower, col, upperText);

@@ -54,7 +54,14 @@ class FlexGrid {
 
   virtual std::u16string Text() const = 0;  // text of the current cell
   virtual std::u16string TextMatrix(std::int32_t row, std::int32_t col) const = 0;
+  // The same text without a copy; valid until the cell changes.
+  virtual std::u16string_view TextView(std::int32_t row, std::int32_t col) const = 0;
   virtual void SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) = 0;
+  // One past the last row with text in the columns first..last (0 when none
+  // has any, or when first > last): the rows from there down are empty in
+  // those columns, so a command on a table of tens of thousands of rows need
+  // not read or write them.
+  virtual std::int32_t RowsWithText(std::int32_t firstCol, std::int32_t lastCol) const = 0;
 
   // Edges relative to the client area, as scrolled.
   virtual std::int32_t RowPos(std::int32_t row) const = 0;

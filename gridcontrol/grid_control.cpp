@@ -29,6 +29,7 @@ GridControl::GridControl()
     : rows_(kInitialRows, kInitialFixed, kDefaultRowHeight),
       cols_(kInitialCols, kInitialFixed, kDefaultColWidth),
       cells_(static_cast<std::size_t>(kInitialRows * kInitialCols)),
+      textRows_(static_cast<std::size_t>(kInitialCols), 0),
       alignments_(static_cast<std::size_t>(kInitialCols), kAlignGeneral) {}
 
 void GridControl::Changed(GridChanges changes) {
@@ -83,6 +84,7 @@ void GridControl::SetRows(std::int32_t rows) {
   // only grows or cuts the vector.
   if (rows == Rows()) return;
   cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(Cols()));
+  for (std::int32_t& textRows : textRows_) textRows = std::min(textRows, rows);
   rows_.SetCount(rows);
   KeepSelectionInside();
   Changed(kGridRepaint | kGridScrollBars);
@@ -108,6 +110,7 @@ void GridControl::SetCols(std::int32_t cols) {
     cells_ = std::move(cells);
   }
   cols_.SetCount(cols);
+  textRows_.resize(static_cast<std::size_t>(cols), 0);
   alignments_.resize(static_cast<std::size_t>(cols), kAlignGeneral);
   KeepSelectionInside();
   Changed(kGridRepaint | kGridScrollBars);
@@ -215,8 +218,30 @@ std::u16string_view GridControl::TextView(std::int32_t row, std::int32_t col) co
 void GridControl::SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) {
   CheckRow(row);
   CheckCol(col);
-  cells_[CellIndex(row, col)].assign(text);
+  std::u16string& cell = cells_[CellIndex(row, col)];
+  if (text.empty()) {
+    // A cleared cell gives its memory back.
+    std::u16string().swap(cell);
+  } else {
+    cell.assign(text);
+    std::int32_t& textRows = textRows_[static_cast<std::size_t>(col)];
+    textRows = std::max(textRows, row + 1);
+  }
   Changed(kGridRepaint);
+}
+
+std::int32_t GridControl::RowsWithText(std::int32_t firstCol, std::int32_t lastCol) const {
+  if (firstCol > lastCol) return 0;
+  CheckCol(firstCol);
+  CheckCol(lastCol);
+  std::int32_t rows = 0;
+  for (std::int32_t col = firstCol; col <= lastCol; ++col) {
+    // A bound at or below what an earlier column needs may stay loose.
+    std::int32_t& bound = textRows_[static_cast<std::size_t>(col)];
+    while (bound > rows && cells_[CellIndex(bound - 1, col)].empty()) --bound;
+    rows = std::max(rows, bound);
+  }
+  return rows;
 }
 
 std::int32_t GridControl::RowPos(std::int32_t row) const {

@@ -59,7 +59,9 @@ class GridControl : public FlexGrid {
   void SetColSel(std::int32_t col) override;
   std::u16string Text() const override;
   std::u16string TextMatrix(std::int32_t row, std::int32_t col) const override;
+  std::u16string_view TextView(std::int32_t row, std::int32_t col) const override;
   void SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) override;
+  std::int32_t RowsWithText(std::int32_t firstCol, std::int32_t lastCol) const override;
   std::int32_t RowPos(std::int32_t row) const override;
   std::int32_t ColPos(std::int32_t col) const override;
   std::int32_t RowHeight(std::int32_t row) const override;
@@ -81,8 +83,6 @@ class GridControl : public FlexGrid {
   void SetChangeListener(GridChangeListener* listener) { binding_.listener = listener; }
   GridChanges PendingChanges() const { return pending_; }
   GridChanges TakeChanges(GridChanges which = kGridRepaint | kGridScrollBars);
-  // Cell text without a copy, for painting; valid until the cell changes.
-  std::u16string_view TextView(std::int32_t row, std::int32_t col) const;
   void SetClientSize(std::int32_t widthPx, std::int32_t heightPx);
   void SetTwipsPerPixel(std::int32_t x, std::int32_t y);
   std::int32_t TwipsPerPixelX() const { return twipsPerPixelX_; }
@@ -220,6 +220,9 @@ class GridControl : public FlexGrid {
   GridAxis rows_;
   GridAxis cols_;
   std::vector<std::u16string> cells_;  // row-major, Rows x Cols
+  // Per column, a row count below which all its text lies; brought down to
+  // the last row with text when asked.
+  mutable std::vector<std::int32_t> textRows_;
   std::vector<std::int16_t> alignments_;
   std::int32_t row_ = 1;
   std::int32_t col_ = 1;

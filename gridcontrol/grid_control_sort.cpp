@@ -156,6 +156,9 @@ void GridControl::SortRows(bool descending) {
   }
   std::move(moved.begin(), moved.end(),
             cells_.begin() + static_cast<std::ptrdiff_t>(CellIndex(top, 0)));
+  // Text inside the sorted rows may have moved down to their last one.
+  for (std::int32_t& textRows : textRows_)
+    if (textRows > top) textRows = std::max(textRows, bottom + 1);
   Changed(kGridRepaint);
 }
 

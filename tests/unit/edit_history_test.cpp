@@ -97,6 +97,22 @@ TEST_F(EditHistoryTest, ImageHoldsTextsRowByRowAndRestoresElsewhere) {
   const auto empty = editor->TakeImage({3, 2, 1, 2});
   ASSERT_TRUE(empty.has_value());
   EXPECT_TRUE(empty->units.empty());
+
+  // The empty rows below the last text are counted, and empty the cells they land on.
+  const auto tall = editor->TakeImage({6, 99, 1, 2});
+  ASSERT_TRUE(tall.has_value());
+  EXPECT_EQ(Units(*tall), std::u16string_view(u"a\0\0bc\0d\0", 8));
+  EXPECT_EQ(tall->emptyTail, 184u);
+  FillRow(98, 1, {u"x", u"y"});
+  EXPECT_EQ(editor->RestoreImage(&*tall, {8, 101, 1, 2}), 1);
+  EXPECT_EQ(control.Rows(), 200);
+  Texts first(94, u"");
+  first[0] = u"a";
+  first[1] = u"bc";
+  EXPECT_EQ(Column(1, 8, 101), first);
+  EXPECT_EQ(Column(2, 8, 10), (Texts{u"", u"d", u""}));
+  EXPECT_EQ(control.TextMatrix(98, 2), u"");
+  EXPECT_EQ(editor->RestoreImage(&*tall, {8, 100, 1, 2}), 0);  // a region a row shorter
 }
 
 TEST_F(EditHistoryTest, ImageFailsPastTheLimitOrOutsideTheGrid) {
@@ -490,6 +506,9 @@ TEST(EditHistoryOutOfMemory, AStepThatCannotBeImagedIsNotRecorded) {
   view.SetEditor(&editor);
   view.SetWindowSize(400, 300);
   editor.AttachControl(&grid, &view);
+  // Texts to read: empty cells below the last text are imaged without a read.
+  grid.SetTextMatrix(1, 1, u"1");
+  grid.SetTextMatrix(2, 1, u"2");
   ASSERT_EQ(editor.RecordStep(1, 1, 1, 1, StepKind::CellEdit), 1);
 
   grid.starved = true;

@@ -355,6 +355,32 @@ TEST_F(GridControlTest, SortOfOneRowOrNoneChangesNothing) {
   EXPECT_EQ(Column(1, 1, 2), (Texts{u"2", u"1"}));
 }
 
+TEST_F(GridControlTest, RowsWithTextEndAtTheLastTextWhereverWritesSortsAndResizesLeaveIt) {
+  EXPECT_EQ(grid.RowsWithText(0, 4), 0);
+  grid.SetTextMatrix(10, 2, u"x");
+  grid.SetTextMatrix(40, 3, u"y");
+  EXPECT_EQ(grid.RowsWithText(1, 2), 11);
+  EXPECT_EQ(grid.RowsWithText(1, 4), 41);
+  EXPECT_EQ(grid.RowsWithText(4, 4), 0);
+  EXPECT_EQ(grid.RowsWithText(3, 2), 0);
+  EXPECT_THROW(grid.RowsWithText(0, 5), GridError);
+  grid.SetTextMatrix(40, 3, u"");
+  EXPECT_EQ(grid.RowsWithText(1, 4), 11);
+  // Rows with a key go first, so row 10, with none, moves down two.
+  FillColumn(1, 11, {u"1", u"2"});
+  grid.SetRow(5);
+  grid.SetCol(1);
+  grid.SetRowSel(60);
+  grid.SetSort(1);
+  EXPECT_EQ(grid.TextMatrix(12, 2), u"x");
+  EXPECT_EQ(grid.RowsWithText(2, 2), 13);
+  grid.SetRows(8);
+  EXPECT_EQ(grid.RowsWithText(0, 4), 7);
+  grid.SetCols(2);
+  grid.SetCols(5);
+  EXPECT_EQ(grid.RowsWithText(2, 4), 0);
+}
+
 TEST_F(GridControlTest, ScrollRangesAndScrollMessages) {
   EXPECT_EQ(grid.FullyVisibleRows(), 17);
   EXPECT_EQ(grid.MaxTopRow(), 83);
