@@ -128,7 +128,7 @@ int GridEditor::ClearSelection(bool recordUndo) {
   const std::int32_t bottom =
       std::min({selBottom_, grid.Rows() - 1, grid.RowsWithText(left, right) - 1});
   for (std::int32_t row = std::max(selTop_, 0); row <= bottom; ++row)
-    for (std::int32_t col = left; col <= right; ++col) grid.SetTextMatrix(row, col, u"");
+    for (std::int32_t col = left; col <= right; ++col) PutText(row, col, u"");
   return 1;
 }
 

@@ -50,9 +50,8 @@ std::int32_t GrownRowCount(std::int32_t row, std::int32_t capacity) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{row} + 100, capacity));
 }
 
-std::u16string_view UpToNul(const std::u16string& text) {
-  std::u16string_view view(text);
-  return view.substr(0, view.find(u'\0'));
+std::u16string_view UpToNul(std::u16string_view text) {
+  return text.substr(0, text.find(u'\0'));
 }
 
 }  // namespace
@@ -151,9 +150,8 @@ std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
     work.reserve(static_cast<std::size_t>(textCells));
     for (std::int32_t row = region.firstRow; row <= lastTextRow; ++row) {
       for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
-        const std::u16string cell = grid.TextMatrix(row, col);
         // An image separates texts by NUL, so a text ends at its first one.
-        const std::u16string_view text = UpToNul(cell);
+        const std::u16string_view text = UpToNul(grid.TextView(row, col));
         if (work.size() + text.size() + 1 > CellImage::kMaxUnits) return std::nullopt;
         work.insert(work.end(), text.begin(), text.end());
         work.push_back(u'\0');

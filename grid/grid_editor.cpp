@@ -104,6 +104,11 @@ int GridEditor::SetCellText(std::int32_t row, std::int32_t col, std::u16string_v
   return 1;
 }
 
+void GridEditor::PutText(std::int32_t row, std::int32_t col, std::u16string_view text) {
+  FlexGrid& grid = Grid();
+  if (!std::ranges::equal(grid.TextView(row, col), text)) grid.SetTextMatrix(row, col, text);
+}
+
 int GridEditor::FormatGrid() {
   FlexGrid& grid = Grid();
   grid.SetRows(100);
@@ -159,7 +164,7 @@ int GridEditor::RenumberRows() {
   std::u16string title = u"0";
   for (std::int32_t row = 1; row < rows; ++row) {
     IncrementDecimal(title);
-    if (grid.TextView(row, 0) != title) grid.SetTextMatrix(row, 0, title);
+    if (!std::ranges::equal(grid.TextView(row, 0), title)) grid.SetTextMatrix(row, 0, title);
   }
   return 1;
 }

@@ -149,6 +149,9 @@ class GridEditor {
   void CommitEditLeftBehind();
   std::int32_t FixedBottomPx() const;
   std::int32_t FixedRightPx() const;
+  // Sets a cell's text unless it holds it already: shifting or clearing the
+  // mostly empty rows of a large table then reads them but writes few.
+  void PutText(std::int32_t row, std::int32_t col, std::u16string_view text);
   // InsertRows that tells a declined question (none) from an insert of 0 rows.
   std::optional<std::int32_t> TryInsertRows(bool recordUndo);
 

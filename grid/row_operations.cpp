@@ -72,7 +72,7 @@ std::optional<std::int32_t> GridEditor::TryInsertRows(bool recordUndo) {
         std::min({oldRows, rows - 1 - count, grid.RowsWithText(selLeft_, selRight_) - 1});
     for (std::int32_t col = selLeft_; col <= selRight_; ++col)
       for (std::int32_t row = lowestSource; row >= selTop_; --row)
-        grid.SetTextMatrix(row + count, col, grid.TextMatrix(row, col));
+        PutText(row + count, col, grid.TextView(row, col));
   }
   ClearSelection(false);
   return rows - oldRows;
@@ -98,8 +98,7 @@ std::int32_t GridEditor::DeleteRows(bool recordUndo) {
   const std::int32_t textRows = grid.RowsWithText(selLeft_, selRight_);
   for (std::int32_t row = selTop_; row < textRows; ++row)
     for (std::int32_t col = selLeft_; col <= selRight_; ++col)
-      grid.SetTextMatrix(row, col,
-                         row + count < textRows ? grid.TextMatrix(row + count, col) : u"");
+      PutText(row, col, row + count < textRows ? grid.TextView(row + count, col) : u"");
   return count;
 }
 

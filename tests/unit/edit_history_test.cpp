@@ -492,6 +492,10 @@ class StarvedGrid : public GridControl {
     if (starved) throw std::bad_alloc();
     return GridControl::TextMatrix(row, col);
   }
+  std::u16string_view TextView(std::int32_t row, std::int32_t col) const override {
+    if (starved) throw std::bad_alloc();
+    return GridControl::TextView(row, col);
+  }
   bool starved = false;
 };
 
