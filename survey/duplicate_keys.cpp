@@ -32,10 +32,11 @@ void DuplicateKeys::Reset(std::size_t expected) {
 }
 
 void DuplicateKeys::Add(std::uint64_t key, std::int64_t cell, double value) {
-  if (added_.size() < kMostKeys) added_.push_back({key, cell, ValueBits(value)});
+  if (added_.size() < kMostKeys) added_.push_back({key, Clamped(cell), ValueBits(value)});
 }
 
 bool DuplicateKeys::RegionOf(std::int64_t cell, std::size_t& region) const {
+  cell = Clamped(cell);
   const std::uint64_t offset =
       static_cast<std::uint64_t>(cell) - static_cast<std::uint64_t>(cellLow_);
   if (cell < cellLow_ || offset >= cellCount_) return false;
@@ -56,9 +57,8 @@ void DuplicateKeys::Seal() {
   const auto [low, high] = std::minmax_element(
       added_.begin(), added_.end(), [](const Added& a, const Added& b) { return a.cell < b.cell; });
   cellLow_ = low->cell;
-  cellCount_ = static_cast<std::uint64_t>(high->cell) - static_cast<std::uint64_t>(cellLow_) + 1;
-  regions_ = cellCount_ != 0 ? std::min<std::uint64_t>(cellCount_, added_.size()) : added_.size();
-  if (cellCount_ == 0) cellCount_ = std::numeric_limits<std::uint64_t>::max();
+  cellCount_ = static_cast<std::uint64_t>(std::int64_t{high->cell} - cellLow_ + 1);
+  regions_ = std::min<std::uint64_t>(cellCount_, added_.size());
   // Each region twice the room its keys need: at most half full.
   regionStart_.assign(regions_ + 1, 0);
   std::size_t region = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -12,7 +13,7 @@ namespace dorvane {
 // the table is laid out by cell, so that data read along the line look up
 // memory along the table rather than all over it. A slot keeps 32 bits of the
 // key as fingerprint and the value in single precision; 8 bytes a datum, twice
-// over for room, plus the 24 bytes a datum of the input being read. Memory is
+// over for room, plus the 16 bytes a datum of the input being read. Memory is
 // bounded by the largest input, never by the survey. Keys beyond kMostKeys an
 // input are not kept; the check then covers the data that were.
 class DuplicateKeys {
@@ -35,9 +36,12 @@ class DuplicateKeys {
  private:
   struct Added {
     std::uint64_t key;
-    std::int64_t cell;
+    std::int32_t cell;  // clamped: cells beyond share the last region
     std::uint32_t valueBits;
   };
+  static std::int32_t Clamped(std::int64_t cell) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(cell, INT32_MIN, INT32_MAX));
+  }
 
   // The region of the table where a cell's keys are; false outside the cells.
   bool RegionOf(std::int64_t cell, std::size_t& region) const;
