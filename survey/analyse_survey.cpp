@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <future>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -32,7 +33,7 @@ constexpr double kInfinity = INFINITY;
 
 // Rows are read a batch at a time inside ReadGuarded and used outside it, so that
 // nothing the sink or the checks do runs where a failed read would abandon it.
-constexpr std::size_t kBatch = 1024;
+constexpr std::size_t kBatch = 512;
 
 // Where a row's line goes: local position x becomes origin + sign * x along the
 // profile (modes 0 and 1) or along the line's direction in plan (mode 2).
@@ -113,6 +114,32 @@ double PlottedX(const std::array<Electrode, 4>& e) {
   if (std::isnan(current)) return potential;
   if (std::isnan(potential)) return current;
   return (current + potential) / 2;
+}
+
+// Where the merge's own reader finds a file's data lines.
+struct MergeView {
+  bool opened = false;
+  bool read = false;
+  SystemError error;
+  DataBlock block;
+  std::int32_t count = 0;
+  bool crLf = false;  // the first line ends in CR LF
+};
+
+MergeView ViewAsMerge(const MappedFile& file) {
+  const std::span<const std::uint8_t> content = file.content();
+  MergeView view;
+  view.opened = true;
+  view.read = ReadGuarded(
+      [&] {
+        WindowsOfFile windows(file);
+        view.count = LocateDataBlock(content.data(), content.size(), view.block, windows);
+        const auto* lf =
+            static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
+        view.crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
+      },
+      view.error);
+  return view;
 }
 
 // A general array with x-location 2 gives distances along the surface, and its
@@ -381,6 +408,14 @@ class SurveyAnalysis {
       }
     }
 
+    // Mode 0: the merge's own pass over the file runs beside the reading, on a
+    // mapping of its own, so that neither drops the pages the other reads.
+    std::future<MergeView> mergeView;
+    if (mode_ == MergeMode::LongProfileMerge)
+      mergeView = std::async(std::launch::async, [path = row.inputPath] {
+        const MappedFile own(path, MappedFile::Pages::InWindows);
+        return own.isOpen() ? ViewAsMerge(own) : MergeView{};
+      });
     ReadData(reader, header, input, placement, *surface, content.size(), error);
     if (error.code != 0) {
       NotRead(input, error);
@@ -389,8 +424,11 @@ class SurveyAnalysis {
     if (reader.rowsRead() != static_cast<std::uint64_t>(header.declaredCount))
       Warn("count-mismatch", input, header.countLine,
            text::CountMismatch(header.declaredCount, reader.rowsRead()));
-    if (mode_ == MergeMode::LongProfileMerge && !CompareWithMerge(file, input, reader.rowsRead()))
-      return;
+    if (mode_ == MergeMode::LongProfileMerge) {
+      MergeView view = mergeView.get();
+      if (!view.opened) view = ViewAsMerge(file);
+      if (!CompareWithMerge(file, view, input, reader.rowsRead())) return;
+    }
     const InputSummary& summary = report_.inputs[input];
     if (mode_ != MergeMode::LongProfileMerge && !own.empty() && summary.dataCount > 0 &&
         PositionsAreHorizontal(header)) {
@@ -405,35 +443,33 @@ class SurveyAnalysis {
   // The merge copies the lines its own reader finds, which need CR LF line ends
   // and stop at a line with a letter: says so where that is not every data row.
   // False when the file could not be read.
-  bool CompareWithMerge(const MappedFile& file, std::uint32_t input, std::uint64_t rows) {
+  bool CompareWithMerge(const MappedFile& file, const MergeView& view, std::uint32_t input,
+                        std::uint64_t rows) {
+    if (!view.read) {
+      NotRead(input, view.error);
+      return false;
+    }
+    if (view.count <= 1) {
+      Warn("merge-skips", input, 0, text::MergeSkips(view.crLf));
+      return true;
+    }
+    if (static_cast<std::uint64_t>(view.count) >= rows) return true;
+    // The line the merge stops at.
     const std::span<const std::uint8_t> content = file.content();
-    DataBlock block;
-    std::int32_t count = 0;
     std::uint64_t endLine = 0;
-    bool crLf = false;
     SystemError error;
     const bool read = ReadGuarded(
         [&] {
-          WindowsOfFile windows(file);
-          count = LocateDataBlock(content.data(), content.size(), block, windows);
-          const auto* lf =
-              static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
-          crLf = lf != nullptr && lf > content.data() && lf[-1] == '\r';
-          // The line the merge stops at, only where it stops early.
-          if (count > 1 && static_cast<std::uint64_t>(count) < rows)
-            endLine = 1 + static_cast<std::uint64_t>(
-                              std::count(content.begin(), content.begin() + block.end, '\n'));
+          endLine = 1 + static_cast<std::uint64_t>(
+                            std::count(content.begin(), content.begin() + view.block.end, '\n'));
         },
         error);
     if (!read) {
       NotRead(input, error);
       return false;
     }
-    if (count <= 1)
-      Warn("merge-skips", input, 0, text::MergeSkips(crLf));
-    else if (static_cast<std::uint64_t>(count) < rows)
-      Warn("merge-drops-lines", input, endLine,
-           text::MergeDropsLines(static_cast<std::uint64_t>(count), rows));
+    Warn("merge-drops-lines", input, endLine,
+         text::MergeDropsLines(static_cast<std::uint64_t>(view.count), rows));
     return true;
   }
 

@@ -20,7 +20,7 @@ RowsAhead::~RowsAhead() {
 
 std::span<const DataRow> RowsAhead::Next(SystemError& error) {
   std::unique_lock lock(mutex_);
-  Batch& before = batches_[1 - next_];
+  Batch& before = batches_[(next_ + kBatches - 1) % kBatches];
   if (before.state == State::Taken) {
     before.state = State::Free;
     changed_.notify_all();
@@ -28,13 +28,13 @@ std::span<const DataRow> RowsAhead::Next(SystemError& error) {
   Batch& batch = batches_[next_];
   changed_.wait(lock, [&] { return batch.state == State::Full; });
   batch.state = State::Taken;
-  next_ = 1 - next_;
+  next_ = (next_ + 1) % kBatches;
   error = batch.error;
   return {batch.rows.data(), batch.count};
 }
 
 void RowsAhead::ReadBatches() {
-  for (std::size_t turn = 0;; turn = 1 - turn) {
+  for (std::size_t turn = 0;; turn = (turn + 1) % kBatches) {
     Batch& batch = batches_[turn];
     {
       std::unique_lock lock(mutex_);

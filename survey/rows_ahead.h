@@ -39,8 +39,11 @@ class RowsAhead {
 
   void ReadBatches();
 
+  // Room for the reading to run ahead while the caller's thread waits for a core.
+  static constexpr std::size_t kBatches = 4;
+
   SurveyFileReader& reader_;
-  std::array<Batch, 2> batches_;
+  std::array<Batch, kBatches> batches_;
   std::size_t next_ = 0;  // the batch Next gives, in turn
   std::mutex mutex_;
   std::condition_variable changed_;
