@@ -236,6 +236,10 @@ class PreviewSinks final : public DatumSink {
     if (points_) points_->Accept(placed);
     if (picture_) picture_->Accept(placed);
   }
+  void AcceptBatch(std::span<const PlacedDatum> data) override {
+    if (points_) points_->AcceptBatch(data);
+    if (picture_) picture_->AcceptBatch(data);
+  }
 
  private:
   DatumSink* points_;

@@ -1,5 +1,6 @@
 #include "cli/points_csv.h"
 
+#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cstring>
@@ -49,6 +50,16 @@ void PointsCsv::Accept(const PlacedDatum& placed) {
   if (!writer_.joinable()) return;
   filling_.push_back(placed);
   if (filling_.size() == kBatch) HandOver();
+}
+
+void PointsCsv::AcceptBatch(std::span<const PlacedDatum> data) {
+  if (!writer_.joinable()) return;
+  while (!data.empty()) {
+    const std::size_t taken = std::min(data.size(), kBatch - filling_.size());
+    filling_.insert(filling_.end(), data.begin(), data.begin() + taken);
+    data = data.subspan(taken);
+    if (filling_.size() == kBatch) HandOver();
+  }
 }
 
 // Waits for the writer to take the batch before, then gives it this one.

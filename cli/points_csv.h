@@ -30,6 +30,7 @@ class PointsCsv final : public DatumSink {
   // Starts the file with its header line; false (and error()) when it cannot.
   bool Begin(std::u16string_view path);
   void Accept(const PlacedDatum& placed) override;
+  void AcceptBatch(std::span<const PlacedDatum> data) override;
   // Puts the file in place; false when any of it could not be written.
   bool Finish();
   SystemError error() const { return error_; }

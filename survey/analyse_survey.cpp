@@ -491,16 +491,16 @@ class SurveyAnalysis {
       const std::span<const DataRow> rows = ahead.Next(error);
       const std::size_t count = rows.size();
       if (count == 0) break;
-      for (std::size_t i = 0; i < count; ++i)
-        if (rows[i].readable) PlaceRow(rows[i], input, placement, surface, placed_[i], local);
-      for (std::size_t i = 0; i < count; ++i) {
-        if (!rows[i].readable) {
-          tallies.unreadable.Add(rows[i].datum.line);
-          continue;
-        }
-        CheckDatum(placed_[i], keys_[i], cells_[i], header, tallies);
-        if (sink_ != nullptr) sink_->Accept(placed_[i]);
+      std::size_t placed = 0;
+      for (const DataRow& row : rows) {
+        if (row.readable)
+          PlaceRow(row, input, placement, surface, placed_[placed++], local);
+        else
+          tallies.unreadable.Add(row.datum.line);
       }
+      for (std::size_t i = 0; i < placed; ++i)
+        CheckDatum(placed_[i], keys_[i], cells_[i], header, tallies);
+      if (sink_ != nullptr) sink_->AcceptBatch({placed_.data(), placed});
     }
     InputSummary& s = report_.inputs[input];
     if (mode_ == MergeMode::CollateScript && s.dataCount > 0) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,10 @@ struct SurveyReport {
 class DatumSink {
  public:
   virtual void Accept(const PlacedDatum& datum) = 0;
+  // Data in the order read; one by one unless the sink takes them at once.
+  virtual void AcceptBatch(std::span<const PlacedDatum> data) {
+    for (const PlacedDatum& datum : data) Accept(datum);
+  }
 
  protected:
   ~DatumSink() = default;
