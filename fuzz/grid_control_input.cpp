@@ -1,6 +1,7 @@
 // Drives the grid control with arbitrary property changes and window messages
 // and checks that its state stays consistent, that what it paints matches its
 // hit test, and that whatever changed on screen was reported to the window.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -58,6 +59,17 @@ void CheckConsistent(const GridControl& grid) {
   // Neighbours on the same side of the fixed line are one height apart.
   for (std::int32_t row = 1; row < grid.Rows(); ++row)
     if (row != fixed) CHECK(grid.RowPos(row) - grid.RowPos(row - 1) == grid.RowHeight(row - 1));
+  // The extent of text is where a scan finds the last text: over all columns
+  // first, while some bounds may be loose, then column by column.
+  const std::int32_t all = grid.RowsWithText(0, grid.Cols() - 1);
+  std::int32_t widest = 0;
+  for (std::int32_t col = 0; col < grid.Cols(); ++col) {
+    std::int32_t rows = grid.Rows();
+    while (rows > 0 && grid.TextView(rows - 1, col).empty()) --rows;
+    CHECK(grid.RowsWithText(col, col) == rows);
+    widest = std::max(widest, rows);
+  }
+  CHECK(all == widest);
 }
 
 // What the window shows: painted cells with their texts, and the scroll bars.

@@ -145,21 +145,27 @@ std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
         std::min(region.lastRow, grid.RowsWithText(region.firstCol, region.lastCol) - 1);
     const std::int64_t textCells =
         std::max<std::int64_t>(lastTextRow - region.firstRow + 1, 0) * width;
-    std::vector<char16_t>& work = history_.ImageBuffer();
-    work.clear();
-    work.reserve(static_cast<std::size_t>(textCells));
+    CellImage image;
+    image.emptyTail = static_cast<std::size_t>(cells - textCells);
+    // The length first: an image past the limit fails before anything is
+    // copied, and one within it is allocated once.
+    std::size_t length = image.emptyTail;
+    for (std::int32_t row = region.firstRow; row <= lastTextRow; ++row) {
+      for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
+        length += UpToNul(grid.TextView(row, col)).size() + 1;
+        if (length > CellImage::kMaxUnits) return std::nullopt;
+      }
+    }
+    image.units.reserve(length - image.emptyTail);
     for (std::int32_t row = region.firstRow; row <= lastTextRow; ++row) {
       for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
         // An image separates texts by NUL, so a text ends at its first one.
         const std::u16string_view text = UpToNul(grid.TextView(row, col));
-        if (work.size() + text.size() + 1 > CellImage::kMaxUnits) return std::nullopt;
-        work.insert(work.end(), text.begin(), text.end());
-        work.push_back(u'\0');
+        image.units.insert(image.units.end(), text.begin(), text.end());
+        image.units.push_back(u'\0');
       }
     }
-    const auto emptyTail = static_cast<std::size_t>(cells - textCells);
-    if (work.size() + emptyTail > CellImage::kMaxUnits) return std::nullopt;
-    return CellImage{std::vector<char16_t>(work.begin(), work.end()), emptyTail};
+    return image;
   } catch (const std::bad_alloc&) {
     return std::nullopt;
   }

@@ -65,14 +65,9 @@ class EditHistory {
   // Unlinks the newest step (current) and makes its predecessor current.
   void DropCurrent();
 
-  // Scratch space for building images, kept between images so that recording a
-  // step does not allocate anew each time.
-  std::vector<char16_t>& ImageBuffer() const { return imageBuffer_; }
-
  private:
   std::unique_ptr<HistoryStep> head_;
   HistoryStep* current_ = nullptr;
-  mutable std::vector<char16_t> imageBuffer_;
 };
 
 }  // namespace dorvane

@@ -81,10 +81,22 @@ void GridControl::SetRows(std::int32_t rows) {
   if (rows < rows_.Fixed()) ThrowInvalidValue("fewer rows than fixed rows");
   if (std::int64_t{rows} * Cols() > kMaxCells) ThrowInvalidValue("too many cells");
   // Rows are stored one after another, so adding or dropping rows at the end
-  // only grows or cuts the vector.
+  // only grows the vector or empties its end. Dropped rows stay built, their
+  // texts freed, and rows added later take them again.
   if (rows == Rows()) return;
-  cells_.resize(static_cast<std::size_t>(rows) * static_cast<std::size_t>(Cols()));
-  for (std::int32_t& textRows : textRows_) textRows = std::min(textRows, rows);
+  if (rows < Rows()) {
+    for (std::int32_t col = 0; col < Cols(); ++col) {
+      std::int32_t& textRows = textRows_[static_cast<std::size_t>(col)];
+      for (std::int32_t row = rows; row < textRows; ++row) {
+        std::u16string& cell = cells_[CellIndex(row, col)];
+        if (!cell.empty()) std::u16string().swap(cell);
+      }
+      textRows = std::min(textRows, rows);
+    }
+  } else if (const std::size_t cells = static_cast<std::size_t>(rows) * Cols();
+             cells > cells_.size()) {
+    cells_.resize(cells);
+  }
   rows_.SetCount(rows);
   KeepSelectionInside();
   Changed(kGridRepaint | kGridScrollBars);

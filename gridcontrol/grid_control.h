@@ -219,7 +219,8 @@ class GridControl : public FlexGrid {
   GridChanges pending_ = 0;
   GridAxis rows_;
   GridAxis cols_;
-  std::vector<std::u16string> cells_;  // row-major, Rows x Cols
+  // Row-major, Cols to a row; rows past Rows are empty.
+  std::vector<std::u16string> cells_;
   // Per column, a row count below which all its text lies; brought down to
   // the last row with text when asked.
   mutable std::vector<std::int32_t> textRows_;

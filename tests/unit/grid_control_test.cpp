@@ -376,6 +376,9 @@ TEST_F(GridControlTest, RowsWithTextEndAtTheLastTextWhereverWritesSortsAndResize
   EXPECT_EQ(grid.RowsWithText(2, 2), 13);
   grid.SetRows(8);
   EXPECT_EQ(grid.RowsWithText(0, 4), 7);
+  grid.SetRows(100);  // rows added again come back empty
+  EXPECT_EQ(grid.TextMatrix(12, 2), u"");
+  EXPECT_EQ(grid.RowsWithText(0, 4), 7);
   grid.SetCols(2);
   grid.SetCols(5);
   EXPECT_EQ(grid.RowsWithText(2, 4), 0);
