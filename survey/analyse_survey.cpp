@@ -35,6 +35,9 @@ constexpr double kInfinity = INFINITY;
 // nothing the sink or the checks do runs where a failed read would abandon it.
 constexpr std::size_t kBatch = 512;
 
+// Files up to this size are mapped whole while they are read.
+constexpr std::size_t kKeptMappedBytes = 16u << 20;
+
 // Where a row's line goes: local position x becomes origin + sign * x along the
 // profile (modes 0 and 1) or along the line's direction in plan (mode 2).
 struct Placement {
@@ -126,13 +129,13 @@ struct MergeView {
   bool crLf = false;  // the first line ends in CR LF
 };
 
-MergeView ViewAsMerge(const MappedFile& file) {
+MergeView ViewAsMerge(const MappedFile& file, bool dropBehind = true) {
   const std::span<const std::uint8_t> content = file.content();
   MergeView view;
   view.opened = true;
   view.read = ReadGuarded(
       [&] {
-        WindowsOfFile windows(file);
+        WindowsOfFile windows(file, dropBehind);
         view.count = LocateDataBlock(content.data(), content.size(), view.block, windows);
         const auto* lf =
             static_cast<const std::uint8_t*>(std::memchr(content.data(), '\n', content.size()));
@@ -364,7 +367,11 @@ class SurveyAnalysis {
     report_.inputs[input].readable = true;
 
     const std::span<const std::uint8_t> content = file.content();
-    WindowsOfFile windows(file);
+    // Mode 0 reads the file twice at once (below); a file that is small beside
+    // the memory a survey's check holds anyway stays mapped for both.
+    const bool keptMapped =
+        mode_ == MergeMode::LongProfileMerge && content.size() <= kKeptMappedBytes;
+    WindowsOfFile windows(file, !keptMapped);
     SurveyFileReader reader(content, &windows);
     SurveyHeader header;
     HeaderProblem problem;
@@ -408,10 +415,13 @@ class SurveyAnalysis {
       }
     }
 
-    // Mode 0: the merge's own pass over the file runs beside the reading, on a
-    // mapping of its own, so that neither drops the pages the other reads.
+    // Mode 0: the merge's own pass over the file runs beside the reading, on
+    // the same mapping where it stays, else on a mapping of its own, so that
+    // neither drops the pages the other reads.
     std::future<MergeView> mergeView;
-    if (mode_ == MergeMode::LongProfileMerge)
+    if (keptMapped)
+      mergeView = std::async(std::launch::async, [&file] { return ViewAsMerge(file, false); });
+    else if (mode_ == MergeMode::LongProfileMerge)
       mergeView = std::async(std::launch::async, [path = row.inputPath] {
         const MappedFile own(path, MappedFile::Pages::InWindows);
         return own.isOpen() ? ViewAsMerge(own) : MergeView{};
