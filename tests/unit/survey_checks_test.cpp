@@ -288,6 +288,36 @@ class Collect : public DatumSink {
   std::vector<PlacedDatum> data;
 };
 
+// Cuts its file to its header when the first data arrive, while the reading
+// runs a few batches ahead on a thread of its own.
+class CutOnFirstData : public DatumSink {
+ public:
+  explicit CutOnFirstData(fs::path file) : file_(std::move(file)) {}
+  void Accept(const PlacedDatum&) override {
+    if (!cut_) fs::resize_file(file_, 64);
+    cut_ = true;
+  }
+
+ private:
+  fs::path file_;
+  bool cut_ = false;
+};
+
+TEST_F(SurveyChecks, AFileCutWhileItIsReadIsNotRead) {
+  std::string text = "LF:line\r\n1\r\n1\r\n200000\r\n0\r\n0\r\n";
+  for (int row = 0; row < 200'000; ++row) text += std::to_string(row % 900) + " 1 100\r\n";
+  const std::u16string path = Write("cut", text);
+  MergeJob job;
+  job.SelectMode(MergeMode::ConcatenationScript);
+  job.row(0).inputPath = path;
+  CutOnFirstData sink(folder_ / "cut");
+  const SurveyReport report = AnalyseSurvey(job, nullptr, &sink);
+  ASSERT_EQ(report.inputs.size(), 1u);
+  EXPECT_LT(report.inputs[0].dataCount, 200'000u);
+  ASSERT_EQ(report.findings.size(), 1u);
+  EXPECT_EQ(report.findings[0].code, "not-read");
+}
+
 // One Wenner row (C1 = 2, a = 2), a topography 0..10 rising 1 m per metre.
 TEST_F(SurveyChecks, PlacesAsTheJobSays) {
   const std::u16string path =
