@@ -62,6 +62,17 @@ class ReusedControl final : public GridControl {
     if (col != 0 || !HasTitle(row) || !SameText(text, RowTitle(row))) Touch(row, row, col, col);
     GridControl::SetTextMatrix(row, col, text);
   }
+  void SetColumnTexts(std::int32_t col, std::int32_t firstRow,
+                      std::span<const std::u16string> texts) override {
+    const std::int32_t fixedRows = FixedRows();
+    const std::int32_t rows = Rows();
+    for (std::int32_t row = firstRow; const std::u16string& text : texts) {
+      const bool title = col == 0 && row >= fixedRows && row < rows;
+      if (!title || !SameText(text, RowTitle(row))) Touch(row, row, col, col);
+      ++row;
+    }
+    GridControl::SetColumnTexts(col, firstRow, texts);
+  }
   void SetSort(std::int16_t order) override {
     Touch(std::min(Row(), RowSel()), std::max(Row(), RowSel()), 0, Cols() - 1);
     GridControl::SetSort(order);

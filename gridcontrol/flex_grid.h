@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -57,6 +58,10 @@ class FlexGrid {
   // The same text without a copy; valid until the cell changes.
   virtual std::u16string_view TextView(std::int32_t row, std::int32_t col) const = 0;
   virtual void SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) = 0;
+  // SetTextMatrix for rows firstRow, firstRow + 1, ... of one column, one text
+  // each, in one call: numbering tens of thousands of rows pays the call once.
+  virtual void SetColumnTexts(std::int32_t col, std::int32_t firstRow,
+                              std::span<const std::u16string> texts) = 0;
   // One past the last row with text in the columns first..last (0 when none
   // has any, or when first > last): the rows from there down are empty in
   // those columns, so a command on a table of tens of thousands of rows need

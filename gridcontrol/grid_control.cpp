@@ -230,6 +230,28 @@ std::u16string_view GridControl::TextView(std::int32_t row, std::int32_t col) co
 void GridControl::SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) {
   CheckRow(row);
   CheckCol(col);
+  StoreText(row, col, text);
+  Changed(kGridRepaint);
+}
+
+void GridControl::SetColumnTexts(std::int32_t col, std::int32_t firstRow,
+                                 std::span<const std::u16string> texts) {
+  if (texts.empty()) return;
+  CheckCol(col);
+  CheckRow(firstRow);
+  CheckRow(static_cast<std::int32_t>(firstRow + std::ssize(texts) - 1));
+  bool changed = false;
+  for (std::int32_t row = firstRow; const std::u16string& text : texts) {
+    if (!std::ranges::equal(cells_[CellIndex(row, col)], text)) {
+      StoreText(row, col, text);
+      changed = true;
+    }
+    ++row;
+  }
+  if (changed) Changed(kGridRepaint);
+}
+
+void GridControl::StoreText(std::int32_t row, std::int32_t col, std::u16string_view text) {
   std::u16string& cell = cells_[CellIndex(row, col)];
   if (text.empty()) {
     // A cleared cell gives its memory back.
@@ -239,7 +261,6 @@ void GridControl::SetTextMatrix(std::int32_t row, std::int32_t col, std::u16stri
     std::int32_t& textRows = textRows_[static_cast<std::size_t>(col)];
     textRows = std::max(textRows, row + 1);
   }
-  Changed(kGridRepaint);
 }
 
 std::int32_t GridControl::RowsWithText(std::int32_t firstCol, std::int32_t lastCol) const {

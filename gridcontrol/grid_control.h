@@ -61,6 +61,8 @@ class GridControl : public FlexGrid {
   std::u16string TextMatrix(std::int32_t row, std::int32_t col) const override;
   std::u16string_view TextView(std::int32_t row, std::int32_t col) const override;
   void SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) override;
+  void SetColumnTexts(std::int32_t col, std::int32_t firstRow,
+                      std::span<const std::u16string> texts) override;
   std::int32_t RowsWithText(std::int32_t firstCol, std::int32_t lastCol) const override;
   std::int32_t RowPos(std::int32_t row) const override;
   std::int32_t ColPos(std::int32_t col) const override;
@@ -195,6 +197,7 @@ class GridControl : public FlexGrid {
   void CheckRow(std::int32_t row) const;
   void CheckCol(std::int32_t col) const;
   std::size_t CellIndex(std::int32_t row, std::int32_t col) const;
+  void StoreText(std::int32_t row, std::int32_t col, std::u16string_view text);
   void KeepSelectionInside();
 
   void OnButtonDown(std::uintptr_t keys, std::int32_t x, std::int32_t y);

@@ -84,6 +84,11 @@ TEST_F(GridControlTest, FailedAccessesThrowTheirCodes) {
       {"TextMatrix row Rows", [](GridControl& g) { g.TextMatrix(100, 0); }, kGridErrorBadIndex},
       {"TextMatrix col Cols", [](GridControl& g) { g.TextMatrix(0, 5); }, kGridErrorBadIndex},
       {"SetTextMatrix", [](GridControl& g) { g.SetTextMatrix(100, 1, u"x"); }, kGridErrorBadIndex},
+      {"SetColumnTexts past the last row",
+       [](GridControl& g) {
+         g.SetColumnTexts(1, 99, Texts{u"x", u"y"});
+       },
+       kGridErrorBadIndex},
       {"SetRow", [](GridControl& g) { g.SetRow(100); }, kGridErrorBadIndex},
       {"SetCol", [](GridControl& g) { g.SetCol(-1); }, kGridErrorBadIndex},
       {"SetRowSel", [](GridControl& g) { g.SetRowSel(-1); }, kGridErrorBadIndex},
@@ -366,6 +371,10 @@ TEST_F(GridControlTest, RowsWithTextEndAtTheLastTextWhereverWritesSortsAndResize
   EXPECT_THROW(grid.RowsWithText(0, 5), GridError);
   grid.SetTextMatrix(40, 3, u"");
   EXPECT_EQ(grid.RowsWithText(1, 4), 11);
+  grid.SetColumnTexts(4, 20, Texts{u"p", u""});
+  EXPECT_EQ(grid.RowsWithText(4, 4), 21);
+  grid.SetColumnTexts(4, 19, Texts{u"", u""});
+  EXPECT_EQ(grid.RowsWithText(4, 4), 0);
   // Rows with a key go first, so row 10, with none, moves down two.
   FillColumn(1, 11, {u"1", u"2"});
   grid.SetRow(5);
