@@ -239,7 +239,8 @@ void GridControl::SetColumnTexts(std::int32_t col, std::int32_t firstRow,
   if (texts.empty()) return;
   CheckCol(col);
   CheckRow(firstRow);
-  CheckRow(static_cast<std::int32_t>(firstRow + std::ssize(texts) - 1));
+  CheckRow(static_cast<std::int32_t>(std::min<std::int64_t>(
+      firstRow + std::ssize(texts) - 1, std::numeric_limits<std::int32_t>::max())));
   bool changed = false;
   for (std::int32_t row = firstRow; const std::u16string& text : texts) {
     if (!std::ranges::equal(cells_[CellIndex(row, col)], text)) {
