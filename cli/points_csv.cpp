@@ -7,6 +7,7 @@
 #include <span>
 
 #include "data/decimal.h"
+#include "platform/wait_spinning.h"
 
 namespace dorvane::cli {
 namespace {
@@ -65,7 +66,7 @@ void PointsCsv::AcceptBatch(std::span<const PlacedDatum> data) {
 // Waits for the writer to take the batch before, then gives it this one.
 void PointsCsv::HandOver() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return handed_.empty(); });
+  WaitSpinning(lock, changed_, [this] { return handed_.empty(); });
   std::swap(handed_, filling_);
   changed_.notify_all();
 }
@@ -76,7 +77,7 @@ void PointsCsv::WriteBatches() {
   for (;;) {
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return !handed_.empty() || finished_; });
+      WaitSpinning(lock, changed_, [this] { return !handed_.empty() || finished_; });
       if (handed_.empty()) break;
       std::swap(batch, handed_);
       changed_.notify_all();

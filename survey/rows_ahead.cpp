@@ -1,6 +1,7 @@
 #include "survey/rows_ahead.h"
 
 #include "platform/guarded_read.h"
+#include "platform/wait_spinning.h"
 
 namespace dorvane {
 
@@ -26,7 +27,7 @@ std::span<const DataRow> RowsAhead::Next(SystemError& error) {
     changed_.notify_all();
   }
   Batch& batch = batches_[next_];
-  changed_.wait(lock, [&] { return batch.state == State::Full; });
+  WaitSpinning(lock, changed_, [&] { return batch.state == State::Full; });
   batch.state = State::Taken;
   next_ = (next_ + 1) % kBatches;
   error = batch.error;
@@ -38,7 +39,7 @@ void RowsAhead::ReadBatches() {
     Batch& batch = batches_[turn];
     {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] { return batch.state == State::Free || stopping_; });
+      WaitSpinning(lock, changed_, [&] { return batch.state == State::Free || stopping_; });
       if (stopping_) return;
     }
     // The batch is this thread's until it is marked full.
