@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "support/scripted_message_boxes.h"
+#include "survey/duplicate_keys.h"
 #include "survey/median_depth.h"
 #include "survey/survey.h"
 
@@ -55,6 +56,42 @@ TEST(MedianDepth, MatchesThePublishedValues) {
     for (Electrode& electrode : scaled) electrode.x = 1234.5 + 10 * electrode.x;
     for (Electrode& electrode : scaled) electrode.across *= 10;
     EXPECT_NEAR(cache.Depth(scaled), 10 * c.published, 0.05 * c.published);
+  }
+}
+
+// Keys on cells packed, spread far apart (more cells than keys: regions are
+// shared), negative and beyond 32 bits (clamped): every key is found with its
+// first value, in its own cell only, and the keys of the next input replace it.
+TEST(DuplicateKeysTable, FindsEveryKeyInItsCellWhateverTheSpread) {
+  struct Case {
+    const char* name;
+    std::int64_t first, step;
+    bool cellPerRegion;  // else cells far apart share regions
+  };
+  const Case cases[] = {{"packed", 0, 0, true},
+                        {"neighbours", -40, 1, true},
+                        {"far_apart", -3'000'000'000, 977'000'003, false},
+                        {"beyond_32_bits", std::int64_t{1} << 40, std::int64_t{1} << 36, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DuplicateKeys keys;
+    keys.Reset(64);
+    auto cell = [&](int i) { return c.first + c.step * (i / 7); };
+    auto key = [](int i) { return MixKey(MixKey(0, i), 1); };
+    for (int i = 0; i < 700; ++i) keys.Add(key(i), cell(i), i);
+    keys.Add(key(3), cell(3), -1);  // a repeat keeps the first value
+    keys.Seal();
+    for (int i = 0; i < 700; ++i) {
+      double value = -2;
+      ASSERT_TRUE(keys.Find(key(i), cell(i), value)) << i;
+      EXPECT_EQ(value, i);
+    }
+    double value = 0;
+    EXPECT_FALSE(keys.Find(key(700), cell(0), value));
+    EXPECT_TRUE(!c.cellPerRegion || !keys.Find(key(0), c.first - 1, value));
+    keys.Reset(1);
+    keys.Seal();
+    EXPECT_FALSE(keys.Find(key(0), cell(0), value));
   }
 }
 
