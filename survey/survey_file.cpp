@@ -27,14 +27,19 @@ struct Field {
   const std::uint8_t* end;
 };
 
+// The field's text from its number on, past one leading '+'; false where it
+// does not start like a number.
+bool NumberText(Field field, const char*& begin, const char*& end) {
+  begin = reinterpret_cast<const char*>(field.begin);
+  end = reinterpret_cast<const char*>(field.end);
+  if (begin < end && *begin == '+') ++begin;
+  return begin != end && StartsNumber(static_cast<std::uint8_t>(*begin)) && *begin != '+';
+}
+
 // The whole field as a number: optional sign, decimal digits, point, exponent.
 bool FieldNumber(Field field, double& value) {
-  const char* begin = reinterpret_cast<const char*>(field.begin);
-  const char* end = reinterpret_cast<const char*>(field.end);
-  if (begin < end && *begin == '+') ++begin;
-  if (begin == end || !StartsNumber(static_cast<std::uint8_t>(*begin)) || *begin == '+')
-    return false;
-  return ReadWholeNumber(begin, end, value);
+  const char *begin, *end;
+  return NumberText(field, begin, end) && ReadWholeNumber(begin, end, value);
 }
 
 // Walks the fields of [begin, end).
@@ -73,11 +78,8 @@ class Fields {
 // The number a header field starts with; what follows it in the field (a unit,
 // "R"/"L" after an array type) does not matter.
 bool LeadingNumber(Field field, double& value) {
-  const char* begin = reinterpret_cast<const char*>(field.begin);
-  const char* end = reinterpret_cast<const char*>(field.end);
-  if (begin < end && *begin == '+') ++begin;
-  if (begin == end || !StartsNumber(static_cast<std::uint8_t>(*begin)) || *begin == '+')
-    return false;
+  const char *begin, *end;
+  if (!NumberText(field, begin, end)) return false;
   const auto [ptr, error] = std::from_chars(begin, end, value, std::chars_format::general);
   return error == std::errc{} && std::isfinite(value);
 }
