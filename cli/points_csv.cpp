@@ -22,9 +22,8 @@ char* WriteField(char* out, double value) {
   return WriteShortest(out, value);
 }
 
-std::span<const std::uint8_t> Bytes(const std::string& text) {
-  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
+// 15 fields at most, none longer than kShortestChars.
+constexpr std::size_t kLongestLine = 16 * (kShortestChars + 1);
 
 }  // namespace
 
@@ -38,9 +37,11 @@ bool PointsCsv::Begin(std::u16string_view path) {
     error_ = file_.error();
     return false;
   }
-  buffer_.reserve(kFlushBytes + 512);
-  buffer_ = "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,";
-  buffer_ += withY_ ? "y,depth,elevation,value\n" : "depth,elevation,value\n";
+  buffer_.resize(kFlushBytes + kLongestLine + sizeof(KnownText::text));
+  const std::string_view head =
+      withY_ ? "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,y,depth,elevation,value\n"
+             : "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,depth,elevation,value\n";
+  used_ = head.copy(buffer_.data(), head.size());
   filling_.reserve(kBatch);
   known_.resize(std::size_t{1} << kKnownBits);
   writer_ = std::thread([this] { WriteBatches(); });
@@ -88,14 +89,19 @@ void PointsCsv::WriteBatches() {
     }
     batch.clear();
   }
-  if (!failed_ && !buffer_.empty() && !file_.Append(Bytes(buffer_))) failed_ = true;
-  buffer_.clear();
+  if (!failed_) Flush();
+}
+
+void PointsCsv::Flush() {
+  if (used_ > 0 && !file_.Append({reinterpret_cast<const std::uint8_t*>(buffer_.data()), used_}))
+    failed_ = true;
+  used_ = 0;
 }
 
 void PointsCsv::Format(const PlacedDatum& placed) {
   const Datum& datum = placed.datum;
-  // 15 fields at most, none longer than kShortestChars.
-  char line[16 * (kShortestChars + 1)];
+  // Straight into the buffer, which has room for a line beyond kFlushBytes.
+  char* const line = buffer_.data() + used_;
   char* out = std::to_chars(line, line + 24, datum.input + 1ull).ptr;
   *out++ = ',';
   out = std::to_chars(out, out + 24, datum.line).ptr;
@@ -110,10 +116,8 @@ void PointsCsv::Format(const PlacedDatum& placed) {
   out = WriteField(out, placed.elevation);
   out = WriteField(out, datum.value);
   *out++ = '\n';
-  buffer_.append(line, out);
-  if (buffer_.size() < kFlushBytes) return;
-  if (!file_.Append(Bytes(buffer_))) failed_ = true;
-  buffer_.clear();
+  used_ += static_cast<std::size_t>(out - line);
+  if (used_ >= kFlushBytes) Flush();
 }
 
 char* PointsCsv::WriteKnownField(char* out, double value) {
@@ -125,7 +129,9 @@ char* PointsCsv::WriteKnownField(char* out, double value) {
     known.length = static_cast<std::uint8_t>(end - known.text);
     known.bits = bits;
   }
-  std::memcpy(out, known.text, known.length);
+  // The whole text, a fixed size the compiler copies in a few moves; the
+  // buffer has room past any line for it.
+  std::memcpy(out, known.text, sizeof known.text);
   return out + known.length;
 }
 

@@ -47,6 +47,7 @@ class PointsCsv final : public DatumSink {
   void HandOver();
   void WriteBatches();
   void Format(const PlacedDatum& placed);
+  void Flush();
   char* WriteKnownField(char* out, double value);
   void StopWriter();
 
@@ -61,7 +62,8 @@ class PointsCsv final : public DatumSink {
   std::vector<PlacedDatum> handed_;
   bool finished_ = false;
   // The writer's alone until it is joined.
-  std::string buffer_;
+  std::vector<char> buffer_;
+  std::size_t used_ = 0;
   bool failed_ = false;
   std::vector<KnownText> known_;
   std::thread writer_;

@@ -24,18 +24,23 @@ DecimalPrefix ReadDecimalPrefix(std::u16string_view text);
 // m / 10^d with m and 10^d exact doubles is the correctly rounded value of the
 // text, which is what from_chars gives. Inline: it runs for every data field.
 inline const char* ReadPlainDecimal(const char* p, const char* end, double& value) {
-  constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
   const bool negative = p < end && *p == '-';
   if (negative) ++p;
   std::uint64_t mantissa = 0;
-  int digits = 0, decimals = 0;
-  for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++digits)
+  const char* const whole = p;
+  for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p)
     mantissa = mantissa * 10 + (*p - '0');
-  if (p < end && *p == '.')
-    for (++p; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p, ++digits, ++decimals)
+  std::ptrdiff_t digits = p - whole, decimals = 0;
+  if (p < end && *p == '.') {
+    const char* const fraction = ++p;
+    for (; p < end && static_cast<unsigned char>(*p - '0') < 10; ++p)
       mantissa = mantissa * 10 + (*p - '0');
+    decimals = p - fraction;
+    digits += decimals;
+  }
   if (digits == 0 || digits > 19 || mantissa > (std::uint64_t{1} << 53)) return nullptr;
   value = static_cast<double>(mantissa) / kPowers[decimals];
   if (negative) value = -value;

@@ -535,9 +535,10 @@ class SurveyAnalysis {
   // asks for the memory the key is looked up in.
   void PlaceRow(const DataRow& row, std::uint32_t input, const Placement& placement,
                 const Surface& surface, PlacedDatum& placed, Extent& local) {
-    placed = PlacedDatum{};
+    // Every field is set below: no clearing first, as this runs for every datum.
     placed.datum = row.datum;
     placed.datum.input = input;
+    placed.y = kNoValue;
     auto& e = placed.datum.electrodes;
     const double plotted = PlottedX(e);
     placed.depth = rowDepths_.Depth(row, shapeDepths_);

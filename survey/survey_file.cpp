@@ -1,5 +1,7 @@
 #include "survey/survey_file.h"
 
+#include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -9,8 +11,16 @@
 namespace dorvane {
 namespace {
 
+// A table rather than six comparisons: data lines are padded with runs of spaces.
+constexpr std::array<bool, 256> kSeparators = [] {
+  std::array<bool, 256> table{};
+  for (const char b : {' ', '\t', ',', '\r', '\v', '\f'})
+    table[static_cast<std::uint8_t>(b)] = true;
+  return table;
+}();
+
 constexpr bool IsSeparator(std::uint8_t b) {
-  return b == ' ' || b == '\t' || b == ',' || b == '\r' || b == '\v' || b == '\f';
+  return kSeparators[b];
 }
 
 constexpr bool IsLetter(std::uint8_t b) {
@@ -47,8 +57,7 @@ class Fields {
  public:
   Fields(const std::uint8_t* begin, const std::uint8_t* end) : p_(begin), end_(end) {}
   bool Next(Field& field) {
-    while (p_ < end_ && IsSeparator(*p_)) ++p_;
-    if (p_ == end_) return false;
+    if (!More()) return false;
     field.begin = p_;
     while (p_ < end_ && !IsSeparator(*p_)) ++p_;
     field.end = p_;
@@ -57,8 +66,7 @@ class Fields {
   // The next field as a number (see FieldNumber); a plain decimal is read in the
   // same pass that finds the field's end.
   bool NextNumber(double& value) {
-    while (p_ < end_ && IsSeparator(*p_)) ++p_;
-    if (p_ == end_) return false;
+    if (!More()) return false;
     const char* begin = reinterpret_cast<const char*>(p_);
     const char* end = reinterpret_cast<const char*>(end_);
     const char* plain = ReadPlainDecimal(begin, end, value);
@@ -68,6 +76,23 @@ class Fields {
     }
     Field field;
     return Next(field) && FieldNumber(field, value);
+  }
+  // Whether another field follows; passes over the separators before it.
+  bool More() {
+    // Spaces eight at a time: instruments pad their columns with them.
+    static_assert(std::endian::native == std::endian::little);
+    while (end_ - p_ >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p_, sizeof word);
+      word ^= 0x2020202020202020ull;
+      if (word != 0) {
+        p_ += std::countr_zero(word) / 8;
+        break;
+      }
+      p_ += 8;
+    }
+    while (p_ < end_ && IsSeparator(*p_)) ++p_;
+    return p_ != end_;
   }
 
  private:
@@ -116,8 +141,8 @@ bool Mentions(const std::uint8_t* begin, const std::uint8_t* end, const char* wo
 // the data stays cheap.
 bool LooksLikeData(const std::uint8_t* begin, const std::uint8_t* end) {
   Fields fields(begin, end);
-  Field first, second;
-  return fields.Next(first) && StartsNumber(*first.begin) && fields.Next(second);
+  Field first;
+  return fields.Next(first) && StartsNumber(*first.begin) && fields.More();
 }
 
 std::size_t CountFields(const std::uint8_t* begin, const std::uint8_t* end) {
