@@ -102,9 +102,14 @@ void PointsCsv::Format(const PlacedDatum& placed) {
   const Datum& datum = placed.datum;
   // Straight into the buffer, which has room for a line beyond kFlushBytes.
   char* const line = buffer_.data() + used_;
-  char* out = std::to_chars(line, line + 24, datum.input + 1ull).ptr;
-  *out++ = ',';
-  out = std::to_chars(out, out + 24, datum.line).ptr;
+  if (datum.input + 1ull != inputNumber_) {
+    inputNumber_ = datum.input + 1ull;
+    inputLength_ = static_cast<std::uint8_t>(
+        std::to_chars(inputText_, inputText_ + sizeof inputText_, inputNumber_).ptr - inputText_);
+    inputText_[inputLength_++] = ',';
+  }
+  std::memcpy(line, inputText_, sizeof inputText_);
+  char* out = WriteLineNumber(line + inputLength_, datum.line);
   for (const int role : {kC1, kC2, kP1, kP2}) {
     const Electrode& electrode = datum.electrodes[role];
     out = WriteKnownField(out, electrode.present ? electrode.x : kNoValue);
@@ -118,6 +123,26 @@ void PointsCsv::Format(const PlacedDatum& placed) {
   *out++ = '\n';
   used_ += static_cast<std::size_t>(out - line);
   if (used_ >= kFlushBytes) Flush();
+}
+
+char* PointsCsv::WriteLineNumber(char* out, std::uint64_t line) {
+  if (line == lineNumber_ + 1 && lineLength_ > 0) {
+    // One more than the last: counted up in its text, as the lines of a file follow each other.
+    int digit = lineLength_ - 1;
+    while (digit >= 0 && lineText_[digit] == '9') lineText_[digit--] = '0';
+    if (digit >= 0) {
+      ++lineText_[digit];
+    } else {
+      std::memmove(lineText_ + 1, lineText_, lineLength_++);
+      lineText_[0] = '1';
+    }
+  } else {
+    lineLength_ = static_cast<std::uint8_t>(
+        std::to_chars(lineText_, lineText_ + sizeof lineText_, line).ptr - lineText_);
+  }
+  lineNumber_ = line;
+  std::memcpy(out, lineText_, sizeof lineText_);
+  return out + lineLength_;
 }
 
 char* PointsCsv::WriteKnownField(char* out, double value) {

@@ -49,6 +49,7 @@ class PointsCsv final : public DatumSink {
   void Format(const PlacedDatum& placed);
   void Flush();
   char* WriteKnownField(char* out, double value);
+  char* WriteLineNumber(char* out, std::uint64_t line);
   void StopWriter();
 
   bool withY_;
@@ -66,6 +67,11 @@ class PointsCsv final : public DatumSink {
   std::size_t used_ = 0;
   bool failed_ = false;
   std::vector<KnownText> known_;
+  // The texts of the last input number (with its comma) and line number.
+  std::uint64_t inputNumber_ = 0, lineNumber_ = 0;
+  std::uint8_t inputLength_ = 0, lineLength_ = 0;
+  char inputText_[24] = {};
+  char lineText_[24] = {};
   std::thread writer_;
 };
 

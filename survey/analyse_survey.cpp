@@ -542,7 +542,8 @@ class SurveyAnalysis {
     auto& e = placed.datum.electrodes;
     const double plotted = PlottedX(e);
     placed.depth = rowDepths_.Depth(row, shapeDepths_);
-    const double ground = surface.empty() ? MeanZ(e) : surface.At(plotted);
+    // Index-based rows give no z.
+    const double ground = !surface.empty() ? surface.At(plotted) : row.a > 0 ? kNoValue : MeanZ(e);
     placed.elevation = ground - placed.depth;
     for (Electrode& electrode : e) {
       if (!electrode.present) continue;

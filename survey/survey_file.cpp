@@ -356,7 +356,31 @@ bool SurveyFileReader::NextDataLine(Line& line) {
 std::size_t SurveyFileReader::ReadRows(std::span<DataRow> rows) {
   std::size_t count = 0;
   Line line;
-  while (count < rows.size() && NextDataLine(line)) ParseRow(line, rows[count++]);
+  while (count < rows.size()) {
+    if (dataOver_ || rowsRead_ == 0 ||
+        rowsRead_ >= static_cast<std::uint64_t>(header_.declaredCount)) {
+      if (!NextDataLine(line)) break;
+      ParseRow(line, rows[count++]);
+      continue;
+    }
+    // Within the declared count a row that reads is a data line without the
+    // test, which costs about as much again as reading it.
+    const std::size_t position = position_;
+    const std::uint64_t number = lineNumber_;
+    if (!NextLine(line)) {
+      dataOver_ = true;
+      break;
+    }
+    ParseRow(line, rows[count]);
+    if (!rows[count].readable && !LooksLikeData(line.begin, line.end)) {
+      position_ = position;
+      lineNumber_ = number;
+      dataOver_ = true;
+      break;
+    }
+    ++rowsRead_;
+    ++count;
+  }
   return count;
 }
 
