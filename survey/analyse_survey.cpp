@@ -219,7 +219,13 @@ class RowDepths {
 class SurveyAnalysis {
  public:
   SurveyAnalysis(const MergeJob& job, const TopographyTable* table, DatumSink* sink)
-      : job_(job), mode_(job.mode()), sink_(sink), placed_(kBatch), keys_(kBatch), cells_(kBatch) {
+      : job_(job),
+        mode_(job.mode()),
+        sink_(sink),
+        placed_(kBatch),
+        keys_(kBatch),
+        cells_(kBatch),
+        lookUp_(kBatch) {
     if (mode_ == MergeMode::LongProfileMerge && job.withTopography() && table != nullptr)
       ReadTable(*table);
   }
@@ -504,12 +510,11 @@ class SurveyAnalysis {
       std::size_t placed = 0;
       for (const DataRow& row : rows) {
         if (row.readable)
-          PlaceRow(row, input, placement, surface, placed_[placed++], local);
+          PlaceRow(row, input, placement, surface, header, placed_[placed++], local, tallies);
         else
           tallies.unreadable.Add(row.datum.line);
       }
-      for (std::size_t i = 0; i < placed; ++i)
-        CheckDatum(placed_[i], keys_[i], cells_[i], header, tallies);
+      for (std::size_t i = 0; i < placed; ++i) CheckRepeat(placed_[i], i, tallies);
       if (sink_ != nullptr) sink_->AcceptBatch({placed_.data(), placed});
     }
     InputSummary& s = report_.inputs[input];
@@ -533,9 +538,13 @@ class SurveyAnalysis {
 
   // Places a datum, gives it its depth and elevation and its duplicate key, and
   // asks for the memory the key is looked up in.
+  // Places a row and checks it, all but its repeats of the previous input's
+  // data: those are looked up once the batch is placed, their memory asked for
+  // meanwhile. One pass over the electrodes, as this runs for every datum.
   void PlaceRow(const DataRow& row, std::uint32_t input, const Placement& placement,
-                const Surface& surface, PlacedDatum& placed, Extent& local) {
-    // Every field is set below: no clearing first, as this runs for every datum.
+                const Surface& surface, const SurveyHeader& header, PlacedDatum& placed,
+                Extent& local, DataTallies& tallies) {
+    // Every field is set below: no clearing first.
     placed.datum = row.datum;
     placed.datum.input = input;
     placed.y = kNoValue;
@@ -545,43 +554,13 @@ class SurveyAnalysis {
     // Index-based rows give no z.
     const double ground = !surface.empty() ? surface.At(plotted) : row.a > 0 ? kNoValue : MeanZ(e);
     placed.elevation = ground - placed.depth;
-    for (Electrode& electrode : e) {
-      if (!electrode.present) continue;
-      local.Add(electrode.x);
-      electrode.x = placement.Along(electrode.x);
-    }
     const double along = placement.Along(plotted);
     placed.x = along;
     if (mode_ == MergeMode::CollateScript) {
       placed.x = placement.alongY ? placement.perpendicular : along;
       placed.y = placement.alongY ? along : placement.perpendicular;
     }
-    // Positions in thousandths of the spacing.
-    const double perUnit = 1000 / reference_->header.spacing;
-    std::uint64_t key = 0;
-    std::int64_t cell = INT64_MAX;
-    for (int role = 0; role < 4; ++role) {
-      if (!e[role].present) continue;
-      const std::int64_t along = Quantize(e[role].x, perUnit);
-      // From the quantized positions, so that a repeat falls in the same cell.
-      cell = std::min(cell, along >= 0 ? along / 1000 : (along - 999) / 1000);
-      key = MixKey(key ^ static_cast<std::uint64_t>(role) << 60, along);
-      if (e[role].across != 0) key = MixKey(key, Quantize(e[role].across, perUnit));
-    }
-    if (mode_ == MergeMode::CollateScript) {
-      key = MixKey(key, placement.alongY);
-      key = MixKey(key, Quantize(placement.perpendicular, perUnit));
-    }
-    const auto at = static_cast<std::size_t>(&placed - placed_.data());
-    keys_[at] = key;
-    cells_[at] = cell;
-    if (previousInput_) duplicates_.Prefetch(key, cell);
-  }
 
-  void CheckDatum(const PlacedDatum& placed, std::uint64_t key, std::int64_t cell,
-                  const SurveyHeader& header, DataTallies& tallies) {
-    const std::uint32_t input = placed.datum.input;
-    const double perSpacing = 1 / reference_->header.spacing;
     InputSummary& s = report_.inputs[input];
     ++s.dataCount;
     s.xMin = Lower(s.xMin, placed.x);
@@ -593,33 +572,60 @@ class SurveyAnalysis {
       s.valueMin = Lower(s.valueMin, value);
       s.valueMax = Higher(s.valueMax, value);
     }
-    const double along =
-        mode_ == MergeMode::CollateScript ? PlottedX(placed.datum.electrodes) : placed.x;
-    if (header.measurement == 1 ? !finite : !(finite && value > 0))
-      tallies.badValues.Add(placed.datum.line, along);
 
+    // Keys: positions in thousandths of the spacing.
+    const double spacing = reference_->header.spacing;
+    const double perUnit = 1000 / spacing;
+    const double perSpacing = 1 / spacing;
+    std::uint64_t key = 0;
+    std::int64_t cell = INT64_MAX;
     Extent off, span;
-    for (const Electrode& electrode : placed.datum.electrodes) {
+    for (int role = 0; role < 4; ++role) {
+      Electrode& electrode = e[role];
       if (!electrode.present) continue;
-      span.Add(electrode.x);
-      s.electrodeMin = Lower(s.electrodeMin, electrode.x);
-      s.electrodeMax = Higher(s.electrodeMax, electrode.x);
-      if (!gridOrigin_) gridOrigin_ = electrode.x;
-      const double steps = (electrode.x - *gridOrigin_) * perSpacing;
-      if (std::fabs(steps - Nearest(steps)) > 0.01) off.Add(electrode.x);
+      local.Add(electrode.x);
+      const double x = placement.Along(electrode.x);
+      electrode.x = x;
+      span.Add(x);
+      s.electrodeMin = Lower(s.electrodeMin, x);
+      s.electrodeMax = Higher(s.electrodeMax, x);
+      if (!gridOrigin_) gridOrigin_ = x;
+      const double steps = (x - *gridOrigin_) * perSpacing;
+      if (std::fabs(steps - Nearest(steps)) > 0.01) off.Add(x);
+      const std::int64_t quantized = Quantize(x, perUnit);
+      // From the quantized positions, so that a repeat falls in the same cell.
+      cell = std::min(cell, quantized >= 0 ? quantized / 1000 : (quantized - 999) / 1000);
+      key = MixKey(key ^ static_cast<std::uint64_t>(role) << 60, quantized);
+      if (electrode.across != 0) key = MixKey(key, Quantize(electrode.across, perUnit));
     }
+    if (header.measurement == 1 ? !finite : !(finite && value > 0))
+      tallies.badValues.Add(placed.datum.line,
+                            mode_ == MergeMode::CollateScript ? PlottedX(e) : along);
     if (off.low <= off.high) tallies.offGrid.Add(placed.datum.line, off.low, off.high);
-
-    double earlier = 0;
+    if (mode_ == MergeMode::CollateScript) {
+      key = MixKey(key, placement.alongY);
+      key = MixKey(key, Quantize(placement.perpendicular, perUnit));
+    }
+    const auto at = static_cast<std::size_t>(&placed - placed_.data());
+    keys_[at] = key;
+    cells_[at] = cell;
     // Only a datum within the previous input's electrodes can repeat one of its data.
-    const bool inPrevious = span.low >= previousSpan_.low && span.high <= previousSpan_.high;
-    if (inPrevious && finite && duplicates_.Find(key, cell, earlier) && std::isfinite(earlier)) {
+    lookUp_[at] = finite && span.low >= previousSpan_.low && span.high <= previousSpan_.high;
+    if (lookUp_[at]) duplicates_.Prefetch(key, cell);
+  }
+  void CheckRepeat(const PlacedDatum& placed, std::size_t at, DataTallies& tallies) {
+    const double value = placed.datum.value;
+    double earlier = 0;
+    if (lookUp_[at] && duplicates_.Find(keys_[at], cells_[at], earlier) && std::isfinite(earlier)) {
       ++tallies.duplicates;
       if (earlier != 0) ratios_.push_back(value / earlier);
-      if (!(std::fabs(value - earlier) <= 0.1 * std::fabs(earlier)))
+      if (!(std::fabs(value - earlier) <= 0.1 * std::fabs(earlier))) {
+        const double along =
+            mode_ == MergeMode::CollateScript ? PlottedX(placed.datum.electrodes) : placed.x;
         tallies.disagreeing.Add(placed.datum.line, along);
+      }
     }
-    if (finite) duplicates_.Add(key, cell, value);
+    if (std::isfinite(value)) duplicates_.Add(keys_[at], cells_[at], value);
   }
 
   void ReportTallies(std::uint32_t input, const SurveyHeader& header, DataTallies& t) {
@@ -716,6 +722,7 @@ class SurveyAnalysis {
   std::vector<PlacedDatum> placed_;
   std::vector<std::uint64_t> keys_;
   std::vector<std::int64_t> cells_;
+  std::vector<char> lookUp_;
   MedianDepthCache shapeDepths_;
   RowDepths rowDepths_;
   std::optional<Reference> reference_;
