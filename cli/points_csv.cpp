@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <span>
 
@@ -19,7 +20,8 @@ constexpr int kKnownBits = 12;
 // A field with its leading comma; nothing after the comma for no value.
 char* WriteField(char* out, double value) {
   *out++ = ',';
-  return WriteShortest(out, value);
+  // Most z and elevations are unknown: no call for those.
+  return std::isnan(value) ? out : WriteShortest(out, value);
 }
 
 // 15 fields at most, none longer than kShortestChars.

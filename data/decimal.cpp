@@ -158,18 +158,15 @@ char* WriteShortest(char* out, double value) {
         *out++ = '-';
         n = -n;
       }
-      int decimals = 3;
-      while (decimals > 0 && n % 10 == 0) n /= 10, --decimals;
-      constexpr std::int64_t kScales[] = {1, 10, 100, 1000};
-      out = std::to_chars(out, out + 8, n / kScales[decimals]).ptr;
-      if (decimals == 0) return out;
-      *out++ = '.';
-      std::int64_t fraction = n % kScales[decimals];
-      for (int digit = decimals - 1; digit >= 0; --digit) {
-        out[digit] = static_cast<char>('0' + fraction % 10);
-        fraction /= 10;
-      }
-      return out + decimals;
+      out = std::to_chars(out, out + 8, n / 1000).ptr;
+      const auto fraction = static_cast<int>(n % 1000);
+      if (fraction == 0) return out;
+      // All three decimals written, the trailing zeros then left behind.
+      out[0] = '.';
+      out[1] = static_cast<char>('0' + fraction / 100);
+      out[2] = static_cast<char>('0' + fraction / 10 % 10);
+      out[3] = static_cast<char>('0' + fraction % 10);
+      return out + (fraction % 100 == 0 ? 2 : fraction % 10 == 0 ? 3 : 4);
     }
   }
   return std::to_chars(out, out + kShortestChars, value).ptr;

@@ -587,8 +587,6 @@ class SurveyAnalysis {
       const double x = placement.Along(electrode.x);
       electrode.x = x;
       span.Add(x);
-      s.electrodeMin = Lower(s.electrodeMin, x);
-      s.electrodeMax = Higher(s.electrodeMax, x);
       if (!gridOrigin_) gridOrigin_ = x;
       const double steps = (x - *gridOrigin_) * perSpacing;
       if (std::fabs(steps - Nearest(steps)) > 0.01) off.Add(x);
@@ -597,6 +595,11 @@ class SurveyAnalysis {
       cell = std::min(cell, quantized >= 0 ? quantized / 1000 : (quantized - 999) / 1000);
       key = MixKey(key ^ static_cast<std::uint64_t>(role) << 60, quantized);
       if (electrode.across != 0) key = MixKey(key, Quantize(electrode.across, perUnit));
+    }
+    // Placed positions are never NaN: the span's ends are the electrodes' extremes.
+    if (span.low <= span.high) {
+      s.electrodeMin = Lower(s.electrodeMin, span.low);
+      s.electrodeMax = Higher(s.electrodeMax, span.high);
     }
     if (header.measurement == 1 ? !finite : !(finite && value > 0))
       tallies.badValues.Add(placed.datum.line,
