@@ -1,11 +1,11 @@
 #include "cli/points_csv.h"
 
-#include <algorithm>
 #include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <span>
+#include <utility>
 
 #include "data/decimal.h"
 #include "platform/wait_spinning.h"
@@ -14,7 +14,6 @@ namespace dorvane::cli {
 namespace {
 
 constexpr std::size_t kFlushBytes = 256u << 10;
-constexpr std::size_t kBatch = 4096;
 constexpr int kKnownBits = 12;
 
 // A field with its leading comma; nothing after the comma for no value.
@@ -26,6 +25,8 @@ char* WriteField(char* out, double value) {
 
 // 15 fields at most, none longer than kShortestChars.
 constexpr std::size_t kLongestLine = 16 * (kShortestChars + 1);
+// Room for a line beyond kFlushBytes, and for a known text copied whole at its end.
+constexpr std::size_t kBufferBytes = kFlushBytes + kLongestLine + 40;
 
 }  // namespace
 
@@ -39,65 +40,57 @@ bool PointsCsv::Begin(std::u16string_view path) {
     error_ = file_.error();
     return false;
   }
-  buffer_.resize(kFlushBytes + kLongestLine + sizeof(KnownText::text));
+  buffer_.resize(kBufferBytes);
   const std::string_view head =
       withY_ ? "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,y,depth,elevation,value\n"
              : "input,line,c1x,c1z,c2x,c2z,p1x,p1z,p2x,p2z,x,depth,elevation,value\n";
   used_ = head.copy(buffer_.data(), head.size());
-  filling_.reserve(kBatch);
   known_.resize(std::size_t{1} << kKnownBits);
-  writer_ = std::thread([this] { WriteBatches(); });
+  writer_ = std::thread([this] { WriteHanded(); });
   return true;
 }
 
 void PointsCsv::Accept(const PlacedDatum& placed) {
   if (!writer_.joinable()) return;
-  filling_.push_back(placed);
-  if (filling_.size() == kBatch) HandOver();
+  Format(placed);
+  if (used_ >= kFlushBytes) HandOver();
 }
 
 void PointsCsv::AcceptBatch(std::span<const PlacedDatum> data) {
   if (!writer_.joinable()) return;
-  while (!data.empty()) {
-    const std::size_t taken = std::min(data.size(), kBatch - filling_.size());
-    filling_.insert(filling_.end(), data.begin(), data.begin() + taken);
-    data = data.subspan(taken);
-    if (filling_.size() == kBatch) HandOver();
+  for (const PlacedDatum& placed : data) {
+    Format(placed);
+    if (used_ >= kFlushBytes) HandOver();
   }
 }
 
-// Waits for the writer to take the batch before, then gives it this one.
+// Waits for the writer to take the text before, then gives it this one and
+// goes on in the buffer the writer gave back.
 void PointsCsv::HandOver() {
   std::unique_lock lock(mutex_);
-  WaitSpinning(lock, changed_, [this] { return handed_.empty(); });
-  std::swap(handed_, filling_);
+  WaitSpinning(lock, changed_, [this] { return handedBytes_ == 0; });
+  std::swap(handed_, buffer_);
+  handedBytes_ = used_;
+  used_ = 0;
+  buffer_.resize(kBufferBytes);
   changed_.notify_all();
 }
 
-void PointsCsv::WriteBatches() {
-  std::vector<PlacedDatum> batch;
-  batch.reserve(kBatch);
+void PointsCsv::WriteHanded() {
+  std::vector<char> text;
   for (;;) {
+    std::size_t bytes = 0;
     {
       std::unique_lock lock(mutex_);
-      WaitSpinning(lock, changed_, [this] { return !handed_.empty() || finished_; });
-      if (handed_.empty()) break;
-      std::swap(batch, handed_);
-      changed_.notify_all();
+      WaitSpinning(lock, changed_, [this] { return handedBytes_ != 0 || finished_; });
+      if (handedBytes_ == 0) return;
+      std::swap(text, handed_);
+      bytes = std::exchange(handedBytes_, 0);
     }
-    for (const PlacedDatum& placed : batch) {
-      if (failed_) break;
-      Format(placed);
-    }
-    batch.clear();
+    changed_.notify_all();
+    if (!writeFailed_ && !file_.Append({reinterpret_cast<const std::uint8_t*>(text.data()), bytes}))
+      writeFailed_ = true;
   }
-  if (!failed_) Flush();
-}
-
-void PointsCsv::Flush() {
-  if (used_ > 0 && !file_.Append({reinterpret_cast<const std::uint8_t*>(buffer_.data()), used_}))
-    failed_ = true;
-  used_ = 0;
 }
 
 void PointsCsv::Format(const PlacedDatum& placed) {
@@ -124,7 +117,6 @@ void PointsCsv::Format(const PlacedDatum& placed) {
   out = WriteField(out, datum.value);
   *out++ = '\n';
   used_ += static_cast<std::size_t>(out - line);
-  if (used_ >= kFlushBytes) Flush();
 }
 
 char* PointsCsv::WriteLineNumber(char* out, std::uint64_t line) {
@@ -149,6 +141,7 @@ char* PointsCsv::WriteLineNumber(char* out, std::uint64_t line) {
 
 char* PointsCsv::WriteKnownField(char* out, double value) {
   static_assert(sizeof(KnownText::text) > kShortestChars);
+  static_assert(sizeof(KnownText::text) <= kBufferBytes - kFlushBytes - kLongestLine);
   const auto bits = std::bit_cast<std::uint64_t>(value);
   KnownText& known = known_[(bits * 0x9E3779B97F4A7C15ull) >> (64 - kKnownBits)];
   if (known.bits != bits) {
@@ -173,9 +166,9 @@ void PointsCsv::StopWriter() {
 }
 
 bool PointsCsv::Finish() {
-  if (!filling_.empty()) HandOver();
+  if (writer_.joinable() && used_ > 0) HandOver();
   StopWriter();
-  if (!failed_ && file_.Commit()) return true;
+  if (!failed_ && !writeFailed_ && file_.Commit()) return true;
   error_ = file_.error();
   file_.Abandon();
   return false;

@@ -17,8 +17,8 @@ namespace dorvane::cli {
 // holds a buffer's worth of the survey at a time, never all of it. Fields that
 // have no value (a remote electrode, an unknown z or elevation) are empty;
 // numbers have a decimal point and the fewest digits that read back the same.
-// The lines are formatted and written on a thread of their own, a batch behind
-// the reading, so that the CSV costs the survey's reading little time.
+// The lines are formatted as the data come and written on a thread of their
+// own, a buffer behind, so that the survey's reading does not wait for the disk.
 class PointsCsv final : public DatumSink {
  public:
   // `withY`: the plan position's y follows x (the 3D layout).
@@ -45,9 +45,8 @@ class PointsCsv final : public DatumSink {
   };
 
   void HandOver();
-  void WriteBatches();
+  void WriteHanded();
   void Format(const PlacedDatum& placed);
-  void Flush();
   char* WriteKnownField(char* out, double value);
   char* WriteLineNumber(char* out, std::uint64_t line);
   void StopWriter();
@@ -55,14 +54,15 @@ class PointsCsv final : public DatumSink {
   bool withY_;
   SystemError error_;
   OutputFile file_;
-  std::vector<PlacedDatum> filling_;  // the reader's
-  // Shared with the writer under mutex_: the batch handed over, whether it is
-  // taken, and the end of the data.
+  // Shared with the writer under mutex_: the text handed over (taken when its
+  // size is back to 0) and the end of the data.
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::vector<PlacedDatum> handed_;
+  std::vector<char> handed_;
+  std::size_t handedBytes_ = 0;
   bool finished_ = false;
-  // The writer's alone until it is joined.
+  bool writeFailed_ = false;  // the writer's until it is joined
+  // The caller's: the text being filled and what it needs to fill it.
   std::vector<char> buffer_;
   std::size_t used_ = 0;
   bool failed_ = false;
