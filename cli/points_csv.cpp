@@ -82,7 +82,9 @@ void PointsCsv::WriteHanded() {
     std::size_t bytes = 0;
     {
       std::unique_lock lock(mutex_);
-      WaitSpinning(lock, changed_, [this] { return handedBytes_ != 0 || finished_; });
+      // Sleeps at once: a buffer takes the reading long to fill, and the
+      // cores are better left to it.
+      changed_.wait(lock, [this] { return handedBytes_ != 0 || finished_; });
       if (handedBytes_ == 0) return;
       std::swap(text, handed_);
       bytes = std::exchange(handedBytes_, 0);
