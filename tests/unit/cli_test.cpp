@@ -499,6 +499,10 @@ TEST_F(CliTest, PreviewWritesEveryPlacedDatumAsCsv) {
   EXPECT_EQ(unwritable.exitCode, 1);
   EXPECT_EQ(unwritable.err,
             "dorvane: cannot write '" + Path("none/p.csv") + "': No such file or directory\n");
+  // Nor does one whose lines cannot all be written.
+  const CliResult full = Run({"preview", "--points", "/dev/full", a});
+  EXPECT_EQ(full.exitCode, 1);
+  EXPECT_EQ(full.err, "dorvane: cannot write '/dev/full': No space left on device\n");
 }
 
 // The picture and the CSV come from the same reading.
