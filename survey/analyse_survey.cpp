@@ -514,7 +514,14 @@ class SurveyAnalysis {
         else
           tallies.unreadable.Add(row.datum.line);
       }
-      for (std::size_t i = 0; i < placed; ++i) CheckRepeat(placed_[i], i, tallies);
+      // The table's memory asked for again a few data ahead of each lookup: the
+      // batch's own traffic may have pushed it out since it was placed.
+      constexpr std::size_t kAhead = 16;
+      for (std::size_t i = 0; i < placed; ++i) {
+        if (i + kAhead < placed && lookUp_[i + kAhead])
+          duplicates_.Prefetch(keys_[i + kAhead], cells_[i + kAhead]);
+        CheckRepeat(placed_[i], i, tallies);
+      }
       if (sink_ != nullptr) sink_->AcceptBatch({placed_.data(), placed});
     }
     InputSummary& s = report_.inputs[input];
