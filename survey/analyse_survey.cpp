@@ -543,8 +543,6 @@ class SurveyAnalysis {
     if (s.dataCount == 0) previousSpan_ = {};
   }
 
-  // Places a datum, gives it its depth and elevation and its duplicate key, and
-  // asks for the memory the key is looked up in.
   // Places a row and checks it, all but its repeats of the previous input's
   // data: those are looked up once the batch is placed, their memory asked for
   // meanwhile. One pass over the electrodes, as this runs for every datum.
