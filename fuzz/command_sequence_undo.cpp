@@ -390,7 +390,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   Require(history.AtSentinel());
   // Cells the run never wrote kept their texts; the others must read as at the start.
-  control.ForEachChangedCell(rows, [&](std::int32_t row, std::int32_t col) {
+  control.ForEachChangedCell(rows, filled, [&](std::int32_t row, std::int32_t col) {
     Require(control.TextView(row, col) ==
             (row < filled
                  ? std::u16string_view(original[static_cast<std::size_t>(row * cols + col)])

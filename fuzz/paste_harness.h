@@ -73,9 +73,19 @@ class ReusedControl final : public GridControl {
     }
     GridControl::SetColumnTexts(col, firstRow, texts);
   }
+  void NumberRows(std::int32_t col, std::int32_t firstRow, std::int32_t lastRow) override {
+    // Numbering the titles gives them the texts they started with.
+    if (firstRow <= lastRow && (col != 0 || firstRow < FixedRows()))
+      Touch(firstRow, lastRow, col, col);
+    GridControl::NumberRows(col, firstRow, lastRow);
+  }
   void SetSort(std::int16_t order) override {
     Touch(std::min(Row(), RowSel()), std::max(Row(), RowSel()), 0, Cols() - 1);
     GridControl::SetSort(order);
+  }
+  void SortDataRows(std::int16_t order) override {
+    Touch(std::min(Row(), RowSel()), std::max(Row(), RowSel()), FixedCols(), Cols() - 1);
+    GridControl::SortDataRows(order);
   }
   void SetRows(std::int32_t rows) override {
     keptRows_ = std::min(keptRows_, rows);
@@ -106,13 +116,21 @@ class ReusedControl final : public GridControl {
   }
 
   // Calls `visit(row, col)` for every cell of the first `rows` rows that may
-  // differ from the start of the run.
+  // differ from the start of the run. Data cells start empty, so from row
+  // `sparseFrom` down only those with text are visited.
   template <typename Visit>
-  void ForEachChangedCell(std::int32_t rows, Visit visit) const {
+  void ForEachChangedCell(std::int32_t rows, std::int32_t sparseFrom, Visit visit) const {
     const std::int32_t kept = std::min({keptRows_, rows, Rows()});
-    const std::int32_t right = std::min(changed_.right, Cols() - 1);
-    for (std::int32_t row = std::max(changed_.top, 0); row <= changed_.bottom && row < kept; ++row)
-      for (std::int32_t col = std::max(changed_.left, 0); col <= right; ++col) visit(row, col);
+    const std::int32_t top = std::max(changed_.top, 0);
+    const std::int32_t bottom = std::min(changed_.bottom, kept - 1);
+    for (std::int32_t col = std::max(changed_.left, 0); col <= std::min(changed_.right, Cols() - 1);
+         ++col) {
+      const std::int32_t dense = col < FixedCols() ? bottom : std::min(bottom, sparseFrom - 1);
+      for (std::int32_t row = top; row <= dense; ++row) visit(row, col);
+      for (std::int32_t row = NextRowWithText(col, col, std::max(top, dense + 1)); row <= bottom;
+           row = NextRowWithText(col, col, row + 1))
+        visit(row, col);
+    }
     // Rows dropped and added again were built anew.
     for (std::int32_t row = kept; row < std::min(rows, Rows()); ++row)
       for (std::int32_t col = 0; col < Cols(); ++col) visit(row, col);
@@ -126,7 +144,7 @@ class ReusedControl final : public GridControl {
     if (Cols() != startCols_) GridControl::SetCols(startCols_);
     ResetSizes();
     const std::int32_t kept = std::min({keptRows_, rows, Rows()});
-    ForEachChangedCell(kept, [&](std::int32_t row, std::int32_t col) { Restore(row, col); });
+    ForEachChangedCell(kept, 0, [&](std::int32_t row, std::int32_t col) { Restore(row, col); });
     GridControl::SetRows(std::max(kept, FixedRows()));
     GridControl::SetRows(rows);
     for (std::int32_t row = kept; row < rows; ++row)

@@ -127,7 +127,8 @@ int GridEditor::ClearSelection(bool recordUndo) {
   // Rows past the last text are empty already.
   const std::int32_t bottom =
       std::min({selBottom_, grid.Rows() - 1, grid.RowsWithText(left, right) - 1});
-  for (std::int32_t row = std::max(selTop_, 0); row <= bottom; ++row)
+  for (std::int32_t row = grid.NextRowWithText(left, right, selTop_); row <= bottom;
+       row = grid.NextRowWithText(left, right, row + 1))
     for (std::int32_t col = left; col <= right; ++col) PutText(row, col, u"");
   return 1;
 }

@@ -147,24 +147,37 @@ std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
         std::max<std::int64_t>(lastTextRow - region.firstRow + 1, 0) * width;
     CellImage image;
     image.emptyTail = static_cast<std::size_t>(cells - textCells);
+    // Only rows with text are read; every other cell is its NUL alone.
+    const auto nextTextRow = [&](std::int32_t row) {
+      return grid.NextRowWithText(region.firstCol, region.lastCol, row);
+    };
     // The length first: an image past the limit fails before anything is
     // copied, and one within it is allocated once.
-    std::size_t length = image.emptyTail;
-    for (std::int32_t row = region.firstRow; row <= lastTextRow; ++row) {
+    auto length = static_cast<std::size_t>(cells);
+    for (std::int32_t row = nextTextRow(region.firstRow); row <= lastTextRow;
+         row = nextTextRow(row + 1)) {
       for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
-        length += UpToNul(grid.TextView(row, col)).size() + 1;
+        length += UpToNul(grid.TextView(row, col)).size();
         if (length > CellImage::kMaxUnits) return std::nullopt;
       }
     }
     image.units.reserve(length - image.emptyTail);
-    for (std::int32_t row = region.firstRow; row <= lastTextRow; ++row) {
+    std::int32_t copied = region.firstRow;  // rows above are in the image
+    const auto addEmptyRows = [&](std::int32_t end) {
+      image.units.insert(image.units.end(), static_cast<std::size_t>(end - copied) * width, u'\0');
+    };
+    for (std::int32_t row = nextTextRow(region.firstRow); row <= lastTextRow;
+         row = nextTextRow(row + 1)) {
+      addEmptyRows(row);
       for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
         // An image separates texts by NUL, so a text ends at its first one.
         const std::u16string_view text = UpToNul(grid.TextView(row, col));
         image.units.insert(image.units.end(), text.begin(), text.end());
         image.units.push_back(u'\0');
       }
+      copied = row + 1;
     }
+    addEmptyRows(std::max(lastTextRow + 1, copied));
     return image;
   } catch (const std::bad_alloc&) {
     return std::nullopt;

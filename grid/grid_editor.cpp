@@ -25,18 +25,6 @@ std::int32_t CapacityForColumns(std::int32_t cols) {
   return std::min(kMaxCells / cols, kMaxRows);
 }
 
-// Adds one to a decimal number of digits only.
-void IncrementDecimal(std::u16string& digits) {
-  for (auto digit = digits.rbegin(); digit != digits.rend(); ++digit) {
-    if (*digit != u'9') {
-      ++*digit;
-      return;
-    }
-    *digit = u'0';
-  }
-  digits.insert(digits.begin(), u'1');
-}
-
 }  // namespace
 
 GridEditor::GridEditor(Clipboard& clipboard, const CodePage& codePage, MessageBoxes& messages)
@@ -157,22 +145,7 @@ std::int32_t GridEditor::SetRowCount(std::int32_t n) {
 int GridEditor::RenumberRows() {
   FlexGrid& grid = Grid();
   grid.SetColAlignment(0, kAlignCentre);
-  const std::int32_t rows = grid.Rows();
-  // Counted in text: formatting every number anew made a paste that grows a
-  // large table spend most of its time here; handed over a batch at a time for
-  // the same reason.
-  constexpr std::size_t kBatch = 256;
-  std::vector<std::u16string> titles;
-  titles.reserve(kBatch);
-  std::u16string title = u"0";
-  for (std::int32_t row = 1; row < rows; ++row) {
-    IncrementDecimal(title);
-    titles.push_back(title);
-    if (titles.size() == kBatch || row == rows - 1) {
-      grid.SetColumnTexts(0, row + 1 - static_cast<std::int32_t>(titles.size()), titles);
-      titles.clear();
-    }
-  }
+  grid.NumberRows(0, 1, grid.Rows() - 1);
   return 1;
 }
 

@@ -26,10 +26,13 @@ bool AskYes(MessageBoxes& messages, std::u16string text, std::u16string caption)
   return messages.Show(request) == MessageAnswer::Yes;
 }
 
-bool RowIsEmpty(const FlexGrid& grid, std::int32_t row) {
-  for (std::int32_t col = grid.FixedCols(); col < grid.Cols(); ++col)
-    if (!grid.TextMatrix(row, col).empty()) return false;
-  return true;
+// The first row from `row` down that holds text in the columns left..right, or
+// whose row `offset` below does: shifting texts by `offset` rows changes no other.
+std::int32_t NextShiftedRow(const FlexGrid& grid, std::int32_t left, std::int32_t right,
+                            std::int32_t row, std::int32_t offset) {
+  const std::int32_t below = grid.NextRowWithText(left, right, row + offset);
+  return std::min(grid.NextRowWithText(left, right, row),
+                  below == FlexGrid::kNoRow ? below : below - offset);
 }
 
 }  // namespace
@@ -70,9 +73,13 @@ std::optional<std::int32_t> GridEditor::TryInsertRows(bool recordUndo) {
     // rows below the last text would only land on empty rows.
     const std::int32_t lowestSource =
         std::min({oldRows, rows - 1 - count, grid.RowsWithText(selLeft_, selRight_) - 1});
-    for (std::int32_t col = selLeft_; col <= selRight_; ++col)
-      for (std::int32_t row = lowestSource; row >= selTop_; --row)
-        PutText(row + count, col, grid.TextView(row, col));
+    std::vector<std::int32_t> moved;
+    for (std::int32_t row = NextShiftedRow(grid, selLeft_, selRight_, selTop_, count);
+         row <= lowestSource; row = NextShiftedRow(grid, selLeft_, selRight_, row + 1, count))
+      moved.push_back(row);
+    for (auto row = moved.rbegin(); row != moved.rend(); ++row)
+      for (std::int32_t col = selLeft_; col <= selRight_; ++col)
+        PutText(*row + count, col, grid.TextView(*row, col));
   }
   ClearSelection(false);
   return rows - oldRows;
@@ -96,7 +103,8 @@ std::int32_t GridEditor::DeleteRows(bool recordUndo) {
   // Each row takes the texts `count` rows below it, the last rows none. Rows
   // from the last text down are empty and stay so.
   const std::int32_t textRows = grid.RowsWithText(selLeft_, selRight_);
-  for (std::int32_t row = selTop_; row < textRows; ++row)
+  for (std::int32_t row = NextShiftedRow(grid, selLeft_, selRight_, selTop_, count); row < textRows;
+       row = NextShiftedRow(grid, selLeft_, selRight_, row + 1, count))
     for (std::int32_t col = selLeft_; col <= selRight_; ++col)
       PutText(row, col, row + count < textRows ? grid.TextView(row + count, col) : u"");
   return count;
@@ -111,9 +119,9 @@ int GridEditor::AverageColumns() {
   for (std::int32_t col = selLeft_; col <= selRight_; ++col) {
     float sum = 0.0f;  // single precision on purpose: stored tables expect it
     std::int32_t count = 0;
-    for (std::int32_t row = selTop_; row <= lastTextRow; ++row) {
+    for (std::int32_t row = grid.NextRowWithText(col, col, selTop_); row <= lastTextRow;
+         row = grid.NextRowWithText(col, col, row + 1)) {
       const std::u16string text = grid.TextMatrix(row, col);
-      if (text.empty()) continue;
       sum = static_cast<float>(sum + CellTextToNumber(text));
       ++count;
       grid.SetTextMatrix(row, col, u"");
@@ -135,13 +143,9 @@ int GridEditor::SortRows(int mode) {
   const std::int32_t fixedRows = grid.FixedRows();
   if (selBottom_ - selTop_ + 1 == rows - fixedRows) {
     RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::SortAll);
-    // Rows from the last text down are empty: no search goes through them.
-    const std::int32_t textRows = grid.RowsWithText(grid.FixedCols(), grid.Cols() - 1);
-    std::int32_t first = fixedRows;
-    while (first < textRows && RowIsEmpty(grid, first)) ++first;
-    if (first >= textRows) first = rows;
-    std::int32_t last = textRows - 1;
-    while (last > first && RowIsEmpty(grid, last)) --last;
+    // The rows from the first text to the last one.
+    const std::int32_t first = grid.NextRowWithText(grid.FixedCols(), grid.Cols() - 1, fixedRows);
+    const std::int32_t last = grid.RowsWithText(grid.FixedCols(), grid.Cols() - 1) - 1;
     if (first < last) {
       // The key columns stay those of the user's selection.
       const std::int32_t col = grid.Col();
@@ -155,22 +159,8 @@ int GridEditor::SortRows(int mode) {
     RecordStep(selTop_, selBottom_, selLeft_, selRight_, StepKind::SortSome);
   }
 
-  // The control moves whole rows, headers included; only the rows it sorts
-  // can move, so only their headers need putting back.
-  const std::int32_t sortTop = std::min(grid.Row(), grid.RowSel());
-  const std::int32_t sortBottom = std::max(grid.Row(), grid.RowSel());
-  const std::int32_t fixedCols = grid.FixedCols();
-  std::vector<std::u16string> headers;
-  headers.reserve(static_cast<std::size_t>(sortBottom - sortTop + 1) *
-                  static_cast<std::size_t>(fixedCols));
-  for (std::int32_t row = sortTop; row <= sortBottom; ++row)
-    for (std::int32_t col = 0; col < fixedCols; ++col) headers.push_back(grid.TextMatrix(row, col));
-
-  grid.SetSort(mode == 3 ? 1 : 2);
-
-  auto header = headers.begin();
-  for (std::int32_t row = sortTop; row <= sortBottom; ++row)
-    for (std::int32_t col = 0; col < fixedCols; ++col) grid.SetTextMatrix(row, col, *header++);
+  // The row titles stay in their rows.
+  grid.SortDataRows(mode == 3 ? 1 : 2);
   RefreshSelection();
   return 1;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -62,11 +63,20 @@ class FlexGrid {
   // each, in one call: numbering tens of thousands of rows pays the call once.
   virtual void SetColumnTexts(std::int32_t col, std::int32_t firstRow,
                               std::span<const std::u16string> texts) = 0;
+  // Each row firstRow..lastRow of a column takes its own index as its text
+  // ("1", "2", ...), as row titles do; nothing when firstRow > lastRow.
+  virtual void NumberRows(std::int32_t col, std::int32_t firstRow, std::int32_t lastRow) = 0;
   // One past the last row with text in the columns first..last (0 when none
   // has any, or when first > last): the rows from there down are empty in
   // those columns, so a command on a table of tens of thousands of rows need
   // not read or write them.
   virtual std::int32_t RowsWithText(std::int32_t firstCol, std::int32_t lastCol) const = 0;
+  // The first row from `row` down with text in the columns first..last, or
+  // kNoRow when there is none: a command can step from text to text over
+  // thousands of empty rows.
+  static constexpr std::int32_t kNoRow = std::numeric_limits<std::int32_t>::max();
+  virtual std::int32_t NextRowWithText(std::int32_t firstCol, std::int32_t lastCol,
+                                       std::int32_t row) const = 0;
 
   // Edges relative to the client area, as scrolled.
   virtual std::int32_t RowPos(std::int32_t row) const = 0;
@@ -83,6 +93,8 @@ class FlexGrid {
   virtual void SetRedraw(bool on) = 0;
   // 1 generic ascending, 2 generic descending: rows Row..RowSel by columns Col..ColSel.
   virtual void SetSort(std::int16_t order) = 0;
+  // SetSort, but the fixed columns stay where they are: row titles keep their rows.
+  virtual void SortDataRows(std::int16_t order) = 0;
 
   virtual std::uintptr_t hWnd() const = 0;
 };

@@ -1,6 +1,8 @@
 #include "gridcontrol/grid_control.h"
 
 #include <algorithm>
+#include <bit>
+#include <charconv>
 #include <limits>
 
 namespace dorvane {
@@ -18,6 +20,41 @@ constexpr std::int32_t kInitialFixed = 1;
   throw GridError(kGridErrorInvalidValue, what);
 }
 
+void AssignIndexText(std::u16string& text, std::int32_t index) {
+  char digits[12];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, index).ptr;
+  text.assign(static_cast<const char*>(digits), end);
+}
+
+constexpr std::size_t kBitsPerWord = 64;
+
+// Sets or clears the bits first..last of a bit vector, growing it as needed.
+void SetBits(std::vector<std::uint64_t>& bits, std::size_t first, std::size_t last, bool on) {
+  if (last / kBitsPerWord >= bits.size()) {
+    if (on) {
+      bits.resize(last / kBitsPerWord + 1);
+    } else {
+      // Bits past the end are clear already.
+      if (first / kBitsPerWord >= bits.size()) return;
+      last = bits.size() * kBitsPerWord - 1;
+    }
+  }
+  for (std::size_t word = first / kBitsPerWord; word <= last / kBitsPerWord; ++word) {
+    const std::size_t from = word == first / kBitsPerWord ? first % kBitsPerWord : 0;
+    const std::size_t to = word == last / kBitsPerWord ? last % kBitsPerWord : kBitsPerWord - 1;
+    const std::uint64_t mask = (~std::uint64_t{0} >> (kBitsPerWord - 1 - to)) >> from << from;
+    bits[word] = on ? bits[word] | mask : bits[word] & ~mask;
+  }
+}
+
+// Drops the bits from `count` on.
+void CutBits(std::vector<std::uint64_t>& bits, std::size_t count) {
+  if (count >= bits.size() * kBitsPerWord) return;
+  bits.resize((count + kBitsPerWord - 1) / kBitsPerWord);
+  if (count % kBitsPerWord != 0)
+    bits.back() &= ~std::uint64_t{0} >> (kBitsPerWord - count % kBitsPerWord);
+}
+
 std::int32_t ClampToInt32(std::int64_t value) {
   return static_cast<std::int32_t>(std::clamp<std::int64_t>(
       value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
@@ -29,7 +66,9 @@ GridControl::GridControl()
     : rows_(kInitialRows, kInitialFixed, kDefaultRowHeight),
       cols_(kInitialCols, kInitialFixed, kDefaultColWidth),
       cells_(static_cast<std::size_t>(kInitialRows * kInitialCols)),
+      numbered_(static_cast<std::size_t>(kInitialCols)),
       textRows_(static_cast<std::size_t>(kInitialCols), 0),
+      textBits_(static_cast<std::size_t>(kInitialCols)),
       alignments_(static_cast<std::size_t>(kInitialCols), kAlignGeneral) {}
 
 void GridControl::Changed(GridChanges changes) {
@@ -56,6 +95,20 @@ void GridControl::CheckCol(std::int32_t col) const {
 std::size_t GridControl::CellIndex(std::int32_t row, std::int32_t col) const {
   return static_cast<std::size_t>(row) * static_cast<std::size_t>(cols_.Count()) +
          static_cast<std::size_t>(col);
+}
+
+bool GridControl::IsNumbered(std::int32_t row, std::int32_t col) const {
+  const std::vector<std::uint8_t>& flags = numbered_[static_cast<std::size_t>(col)];
+  return static_cast<std::size_t>(row) < flags.size() && flags[static_cast<std::size_t>(row)] != 0;
+}
+
+std::u16string& GridControl::Cell(std::int32_t row, std::int32_t col) const {
+  std::u16string& cell = cells_[CellIndex(row, col)];
+  if (IsNumbered(row, col)) {
+    AssignIndexText(cell, row);
+    numbered_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)] = 0;
+  }
+  return cell;
 }
 
 void GridControl::KeepSelectionInside() {
@@ -92,6 +145,9 @@ void GridControl::SetRows(std::int32_t rows) {
         if (!cell.empty()) std::u16string().swap(cell);
       }
       textRows = std::min(textRows, rows);
+      std::vector<std::uint8_t>& flags = numbered_[static_cast<std::size_t>(col)];
+      if (std::ssize(flags) > rows) flags.resize(static_cast<std::size_t>(rows));
+      CutBits(textBits_[static_cast<std::size_t>(col)], static_cast<std::size_t>(rows));
     }
   } else if (const std::size_t cells = static_cast<std::size_t>(rows) * Cols();
              cells > cells_.size()) {
@@ -122,7 +178,9 @@ void GridControl::SetCols(std::int32_t cols) {
     cells_ = std::move(cells);
   }
   cols_.SetCount(cols);
+  numbered_.resize(static_cast<std::size_t>(cols));
   textRows_.resize(static_cast<std::size_t>(cols), 0);
+  textBits_.resize(static_cast<std::size_t>(cols));
   alignments_.resize(static_cast<std::size_t>(cols), kAlignGeneral);
   KeepSelectionInside();
   Changed(kGridRepaint | kGridScrollBars);
@@ -218,13 +276,13 @@ std::u16string GridControl::Text() const {
 std::u16string GridControl::TextMatrix(std::int32_t row, std::int32_t col) const {
   CheckRow(row);
   CheckCol(col);
-  return cells_[CellIndex(row, col)];
+  return Cell(row, col);
 }
 
 std::u16string_view GridControl::TextView(std::int32_t row, std::int32_t col) const {
   CheckRow(row);
   CheckCol(col);
-  return cells_[CellIndex(row, col)];
+  return Cell(row, col);
 }
 
 void GridControl::SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) {
@@ -243,7 +301,7 @@ void GridControl::SetColumnTexts(std::int32_t col, std::int32_t firstRow,
       firstRow + std::ssize(texts) - 1, std::numeric_limits<std::int32_t>::max())));
   bool changed = false;
   for (std::int32_t row = firstRow; const std::u16string& text : texts) {
-    if (!std::ranges::equal(cells_[CellIndex(row, col)], text)) {
+    if (!std::ranges::equal(Cell(row, col), text)) {
       StoreText(row, col, text);
       changed = true;
     }
@@ -252,12 +310,37 @@ void GridControl::SetColumnTexts(std::int32_t col, std::int32_t firstRow,
   if (changed) Changed(kGridRepaint);
 }
 
+void GridControl::NumberRows(std::int32_t col, std::int32_t firstRow, std::int32_t lastRow) {
+  if (firstRow > lastRow) return;
+  CheckCol(col);
+  CheckRow(firstRow);
+  CheckRow(lastRow);
+  std::vector<std::uint8_t>& flags = numbered_[static_cast<std::size_t>(col)];
+  const auto end = static_cast<std::size_t>(lastRow) + 1;
+  if (flags.size() < end) flags.resize(end);
+  std::fill(flags.begin() + firstRow, flags.begin() + static_cast<std::ptrdiff_t>(end), 1);
+  std::int32_t& textRows = textRows_[static_cast<std::size_t>(col)];
+  textRows = std::max(textRows, lastRow + 1);
+  SetBits(textBits_[static_cast<std::size_t>(col)], static_cast<std::size_t>(firstRow), end - 1,
+          true);
+  Changed(kGridRepaint);
+}
+
+void GridControl::MarkText(std::int32_t row, std::int32_t col, bool hasText) {
+  const auto at = static_cast<std::size_t>(row);
+  SetBits(textBits_[static_cast<std::size_t>(col)], at, at, hasText);
+}
+
 void GridControl::StoreText(std::int32_t row, std::int32_t col, std::u16string_view text) {
+  if (IsNumbered(row, col))
+    numbered_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)] = 0;
   std::u16string& cell = cells_[CellIndex(row, col)];
   if (text.empty()) {
     // A cleared cell gives its memory back.
     std::u16string().swap(cell);
+    MarkText(row, col, false);
   } else {
+    MarkText(row, col, true);
     cell.assign(text);
     std::int32_t& textRows = textRows_[static_cast<std::size_t>(col)];
     textRows = std::max(textRows, row + 1);
@@ -272,10 +355,33 @@ std::int32_t GridControl::RowsWithText(std::int32_t firstCol, std::int32_t lastC
   for (std::int32_t col = firstCol; col <= lastCol; ++col) {
     // A bound at or below what an earlier column needs may stay loose.
     std::int32_t& bound = textRows_[static_cast<std::size_t>(col)];
-    while (bound > rows && cells_[CellIndex(bound - 1, col)].empty()) --bound;
+    while (bound > rows && cells_[CellIndex(bound - 1, col)].empty() && !IsNumbered(bound - 1, col))
+      --bound;
     rows = std::max(rows, bound);
   }
   return rows;
+}
+
+std::int32_t GridControl::NextRowWithText(std::int32_t firstCol, std::int32_t lastCol,
+                                          std::int32_t row) const {
+  if (firstCol > lastCol) return kNoRow;
+  CheckCol(firstCol);
+  CheckCol(lastCol);
+  const auto start = static_cast<std::size_t>(std::max(row, 0));
+  std::size_t next = kNoRow;
+  for (std::int32_t col = firstCol; col <= lastCol; ++col) {
+    const std::vector<std::uint64_t>& bits = textBits_[static_cast<std::size_t>(col)];
+    // Words past the nearest text found so far need no look.
+    const std::size_t end = std::min(bits.size(), next / kBitsPerWord + 1);
+    std::size_t word = start / kBitsPerWord;
+    if (word >= end) continue;
+    std::uint64_t found = bits[word] >> (start % kBitsPerWord) << (start % kBitsPerWord);
+    while (found == 0 && ++word < end) found = bits[word];
+    if (found != 0)
+      next =
+          std::min(next, word * kBitsPerWord + static_cast<std::size_t>(std::countr_zero(found)));
+  }
+  return static_cast<std::int32_t>(next);
 }
 
 std::int32_t GridControl::RowPos(std::int32_t row) const {

@@ -63,7 +63,10 @@ class GridControl : public FlexGrid {
   void SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) override;
   void SetColumnTexts(std::int32_t col, std::int32_t firstRow,
                       std::span<const std::u16string> texts) override;
+  void NumberRows(std::int32_t col, std::int32_t firstRow, std::int32_t lastRow) override;
   std::int32_t RowsWithText(std::int32_t firstCol, std::int32_t lastCol) const override;
+  std::int32_t NextRowWithText(std::int32_t firstCol, std::int32_t lastCol,
+                               std::int32_t row) const override;
   std::int32_t RowPos(std::int32_t row) const override;
   std::int32_t ColPos(std::int32_t col) const override;
   std::int32_t RowHeight(std::int32_t row) const override;
@@ -76,6 +79,7 @@ class GridControl : public FlexGrid {
   void SetScrollTrack(bool on) override;
   void SetRedraw(bool on) override;
   void SetSort(std::int16_t order) override;
+  void SortDataRows(std::int16_t order) override;
   std::uintptr_t hWnd() const override;
 
   // The window side.
@@ -197,6 +201,10 @@ class GridControl : public FlexGrid {
   void CheckRow(std::int32_t row) const;
   void CheckCol(std::int32_t col) const;
   std::size_t CellIndex(std::int32_t row, std::int32_t col) const;
+  bool IsNumbered(std::int32_t row, std::int32_t col) const;
+  // The cell's stored text, a numbered cell's number written out first.
+  std::u16string& Cell(std::int32_t row, std::int32_t col) const;
+  void MarkText(std::int32_t row, std::int32_t col, bool hasText);
   void StoreText(std::int32_t row, std::int32_t col, std::u16string_view text);
   void KeepSelectionInside();
 
@@ -216,17 +224,25 @@ class GridControl : public FlexGrid {
   void ScrollIntoView(std::int32_t row, std::int32_t col);
   std::int32_t ColBorderNear(std::int32_t x) const;
   std::int32_t RowBorderNear(std::int32_t y) const;
-  void SortRows(bool descending);
+  void SortRows(bool descending, std::int32_t firstCol);
 
   WindowBinding binding_;
   GridChanges pending_ = 0;
   GridAxis rows_;
   GridAxis cols_;
-  // Row-major, Cols to a row; rows past Rows are empty.
-  std::vector<std::u16string> cells_;
+  // Row-major, Cols to a row; rows past Rows are empty. Mutable: a numbered
+  // cell's text is written out when first read.
+  mutable std::vector<std::u16string> cells_;
+  // Per column, a flag per row whose text is its index, not written out yet
+  // (what it stores then does not count): tens of thousands of row titles cost
+  // one fill. Empty for a column never numbered; rows past its end are not.
+  mutable std::vector<std::vector<std::uint8_t>> numbered_;
   // Per column, a row count below which all its text lies; brought down to
   // the last row with text when asked.
   mutable std::vector<std::int32_t> textRows_;
+  // Per column, a bit per row that holds text (a numbered row does), so that
+  // the next text is found a word of 64 rows at a time. Rows past the end have none.
+  std::vector<std::vector<std::uint64_t>> textBits_;
   std::vector<std::int16_t> alignments_;
   std::int32_t row_ = 1;
   std::int32_t col_ = 1;

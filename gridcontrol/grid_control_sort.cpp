@@ -101,25 +101,35 @@ int CompareKeys(const SortKey& a, const SortKey& b, bool descending) {
 void GridControl::SetSort(std::int16_t order) {
   if (order < 0 || order > 2) throw GridError(kGridErrorInvalidValue, "unknown sort order");
   if (order == 0 || Rows() == 0 || Cols() == 0) return;
-  SortRows(order == 2);
+  SortRows(order == 2, 0);
 }
 
-// The rows Row..RowSel are ordered by the columns Col..ColSel: keys are taken
-// once, an index permutation is sorted stably, then the rows are moved whole.
-void GridControl::SortRows(bool descending) {
+void GridControl::SortDataRows(std::int16_t order) {
+  if (order < 0 || order > 2) throw GridError(kGridErrorInvalidValue, "unknown sort order");
+  if (order == 0 || Rows() == 0 || Cols() == 0) return;
+  SortRows(order == 2, FixedCols());
+}
+
+// The rows Row..RowSel are ordered by the columns Col..ColSel, stably, rows
+// without any key text last; the columns from firstCol on move with them.
+// Only texts are read and moved: rows without keys keep their order, so a
+// text's new row follows from how many keyed rows lie above it.
+void GridControl::SortRows(bool descending, std::int32_t firstCol) {
   const std::int32_t top = std::min(row_, rowSel_);
   const std::int32_t bottom = std::max(row_, rowSel_);
   const std::int32_t left = std::min(col_, colSel_);
   const std::int32_t right = std::max(col_, colSel_);
-  const std::size_t rowCount = static_cast<std::size_t>(bottom - top + 1);
   const std::size_t keyCount = static_cast<std::size_t>(right - left + 1);
-  if (rowCount < 2) return;
+  if (bottom - top < 1) return;
 
-  std::vector<SortKey> keys(rowCount * keyCount);
-  for (std::size_t r = 0; r < rowCount; ++r)
+  std::vector<std::int32_t> keyed;
+  for (std::int32_t row = NextRowWithText(left, right, top); row <= bottom;
+       row = NextRowWithText(left, right, row + 1))
+    keyed.push_back(row);
+  std::vector<SortKey> keys(keyed.size() * keyCount);
+  for (std::size_t r = 0; r < keyed.size(); ++r)
     for (std::size_t k = 0; k < keyCount; ++k)
-      keys[r * keyCount + k] = MakeKey(cells_[CellIndex(top + static_cast<std::int32_t>(r),
-                                                        left + static_cast<std::int32_t>(k))]);
+      keys[r * keyCount + k] = MakeKey(Cell(keyed[r], left + static_cast<std::int32_t>(k)));
 
   // The first key travels with the row number, so most comparisons of a
   // numeric column stay inside one compact array.
@@ -128,8 +138,8 @@ void GridControl::SortRows(bool descending) {
     std::uint32_t row;
     KeyKind kind;
   };
-  std::vector<Entry> order(rowCount);
-  for (std::size_t r = 0; r < rowCount; ++r) {
+  std::vector<Entry> order(keyed.size());
+  for (std::size_t r = 0; r < keyed.size(); ++r) {
     const SortKey& key = keys[r * keyCount];
     order[r] = {key.number, static_cast<std::uint32_t>(r), key.kind};
   }
@@ -145,17 +155,31 @@ void GridControl::SortRows(bool descending) {
       c = CompareKeys(keys[a.row * keyCount + k], keys[b.row * keyCount + k], descending);
     return c < 0;
   });
+  std::vector<std::int32_t> keyedTarget(keyed.size());
+  for (std::size_t r = 0; r < order.size(); ++r)
+    keyedTarget[order[r].row] = top + static_cast<std::int32_t>(r);
+  const auto keyedCount = static_cast<std::int32_t>(keyed.size());
+  const auto target = [&](std::int32_t row) {
+    const auto at = std::ranges::lower_bound(keyed, row);
+    const auto above = static_cast<std::int32_t>(at - keyed.begin());
+    if (at != keyed.end() && *at == row) return keyedTarget[static_cast<std::size_t>(above)];
+    return top + keyedCount + (row - top - above);
+  };
 
-  const std::size_t cols = static_cast<std::size_t>(Cols());
-  std::vector<std::u16string> moved(rowCount * cols);
-  for (std::size_t r = 0; r < rowCount; ++r) {
-    auto from = cells_.begin() + static_cast<std::ptrdiff_t>(
-                                     CellIndex(top + static_cast<std::int32_t>(order[r].row), 0));
-    std::move(from, from + static_cast<std::ptrdiff_t>(cols),
-              moved.begin() + static_cast<std::ptrdiff_t>(r * cols));
+  std::vector<std::pair<std::int32_t, std::u16string>> moving;
+  for (std::int32_t col = std::max(firstCol, 0); col < Cols(); ++col) {
+    moving.clear();
+    for (std::int32_t row = NextRowWithText(col, col, top); row <= bottom;
+         row = NextRowWithText(col, col, row + 1)) {
+      moving.emplace_back(target(row), std::move(Cell(row, col)));
+      std::u16string().swap(cells_[CellIndex(row, col)]);
+      MarkText(row, col, false);
+    }
+    for (auto& [row, text] : moving) {
+      cells_[CellIndex(row, col)] = std::move(text);
+      MarkText(row, col, true);
+    }
   }
-  std::move(moved.begin(), moved.end(),
-            cells_.begin() + static_cast<std::ptrdiff_t>(CellIndex(top, 0)));
   // Text inside the sorted rows may have moved down to their last one.
   for (std::int32_t& textRows : textRows_)
     if (textRows > top) textRows = std::max(textRows, bottom + 1);
