@@ -35,7 +35,8 @@ int GridEditor::CopySelection() {
   const FlexGrid& grid = Grid();
   const auto block = BuildSylkBlock(
       selBottom_ - selTop_ + 1, selRight_ - selLeft_ + 1, [&](std::int32_t row, std::int32_t col) {
-        return codePage_.FromUtf16(grid.TextMatrix(selTop_ + row, selLeft_ + col));
+        const std::u16string_view text = grid.TextView(selTop_ + row, selLeft_ + col);
+        return text.empty() ? std::string() : codePage_.FromUtf16(text);
       });
   if (!block) return 0;
   const auto* bytes = reinterpret_cast<const std::uint8_t*>(block->data());

@@ -1,6 +1,7 @@
 #include "grid/clipboard_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <limits>
 
 #include "data/decimal.h"
@@ -35,6 +36,7 @@ class SylkWriter {
     return true;
   }
   void AppendUnchecked(std::string_view bytes) { text_.append(bytes); }
+  std::size_t size() const { return text_.size(); }
   std::string Finish() {
     text_.push_back('\0');
     return std::move(text_);
@@ -45,15 +47,42 @@ class SylkWriter {
 };
 
 bool AppendCell(SylkWriter& writer, std::int32_t row, std::int32_t col, std::string_view value) {
-  std::string record = "C;X" + FormatInteger(col + 1);
-  if (col == 0) record += ";Y" + FormatInteger(row + 1);
-  record += ";K";
-  if (!writer.Append(record, record.size() + 1)) return false;
+  // "C;X<col>;Y<row>;K": built on the stack, a record for every cell of a large copy.
+  char record[40] = "C;X";
+  char* end = std::to_chars(record + 3, record + sizeof record, col + 1).ptr;
+  if (col == 0) {
+    *end++ = ';';
+    *end++ = 'Y';
+    end = std::to_chars(end, record + sizeof record, row + 1).ptr;
+  }
+  *end++ = ';';
+  *end++ = 'K';
+  const std::string_view head(record, static_cast<std::size_t>(end - record));
+  if (!writer.Append(head, head.size() + 1)) return false;
   const bool quoted = NeedsQuotes(value);
   if (quoted) writer.AppendUnchecked("\"");
   if (!writer.Append(value, value.size() + 3)) return false;
   writer.AppendUnchecked(quoted ? "\"\r\n" : "\r\n");
   return true;
+}
+
+// The digits of the numbers 1..count written one after another.
+std::uint64_t DigitsUpTo(std::uint64_t count) {
+  std::uint64_t digits = 0;
+  for (std::uint64_t low = 1, width = 1; low <= count; low *= 10, ++width)
+    digits += (std::min(count, low * 10 - 1) - low + 1) * width;
+  return digits;
+}
+
+// The fewest bytes the cell records of a rows x cols selection can take: each
+// value at least one byte. A selection past the block limit even so fails
+// before any cell is read.
+std::uint64_t LeastCellRecordBytes(std::int32_t rows, std::int32_t cols) {
+  if (rows <= 0 || cols <= 0) return 0;
+  const auto rowCount = static_cast<std::uint64_t>(rows);
+  const auto colCount = static_cast<std::uint64_t>(cols);
+  // "C;X<col>;K<value>\r\n", and ";Y<row>" in the first column.
+  return rowCount * (colCount * 8 + DigitsUpTo(colCount)) + rowCount * 2 + DigitsUpTo(rowCount);
 }
 
 bool IsCBlank(char c) {
@@ -95,6 +124,7 @@ std::optional<std::string> BuildSylkBlock(
   writer.AppendUnchecked("B;X" + FormatInteger(cols) + ";Y" + FormatInteger(rows) + ";D0 0 " +
                          FormatInteger(std::int64_t{rows} - 1) + " " +
                          FormatInteger(std::int64_t{cols} - 1) + "\r\n");
+  if (writer.size() + LeastCellRecordBytes(rows, cols) + 4 > kSylkBlockLimit) return std::nullopt;
   for (std::int32_t row = 0; row < rows; ++row)
     for (std::int32_t col = 0; col < cols; ++col)
       if (!AppendCell(writer, row, col, cellValue(row, col))) return std::nullopt;

@@ -50,6 +50,17 @@ std::int32_t GrownRowCount(std::int32_t row, std::int32_t capacity) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{row} + 100, capacity));
 }
 
+// How many whole rows of empty cells the image holds from `pos` on, at most `limit`.
+std::int32_t EmptyRowsAt(const std::vector<char16_t>& units, std::size_t pos, std::size_t width,
+                         std::int64_t limit) {
+  if (width == 0 || limit <= 0) return 0;
+  const std::size_t end = std::min(units.size(), pos + static_cast<std::size_t>(limit) * width);
+  const auto first = units.begin() + static_cast<std::ptrdiff_t>(pos);
+  const auto text = std::find_if(first, units.begin() + static_cast<std::ptrdiff_t>(end),
+                                 [](char16_t unit) { return unit != u'\0'; });
+  return static_cast<std::int32_t>(static_cast<std::size_t>(text - first) / width);
+}
+
 std::u16string_view UpToNul(std::u16string_view text) {
   return text.substr(0, text.find(u'\0'));
 }
@@ -204,6 +215,17 @@ int GridEditor::RestoreImage(const CellImage* image, const CellRegion& region) {
     }
     if (pos == units.size() && row >= textRows && empties >= width) {
       empties -= width;  // a row of empty cells on empty cells
+      continue;
+    }
+    // So are rows that are empty in the image and in the grid.
+    if (const std::int32_t skipped = EmptyRowsAt(
+            units, pos, width,
+            std::min({region.lastRow + std::int64_t{1}, std::int64_t{grid.Rows()},
+                      std::int64_t{grid.NextRowWithText(region.firstCol, region.lastCol, row)}}) -
+                row);
+        skipped > 0) {
+      pos += static_cast<std::size_t>(skipped) * width;
+      row += skipped - 1;
       continue;
     }
     for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {

@@ -26,15 +26,17 @@ void GridAxis::SetCount(std::int32_t count) {
     tree_.resize(static_cast<std::size_t>(count) + 1);
   } else {
     explicit_.resize(static_cast<std::size_t>(count), kUseDefault);
-    tree_.reserve(static_cast<std::size_t>(count) + 1);
+    // Node i covers the items from i - lowbit(i) to i - 1. The new items all
+    // take one size; only the few nodes reaching back past the old end sum old items.
     const std::int64_t size = EffectiveSize(count_);
-    for (std::size_t i = tree_.size(); i <= static_cast<std::size_t>(count); ++i) {
-      // Node i covers items (i - lowbit(i), i]; all but the new one are known.
+    const auto old = static_cast<std::size_t>(count_);
+    const std::int64_t oldTotal = Prefix(count_);
+    tree_.resize(static_cast<std::size_t>(count) + 1);
+    for (std::size_t i = old + 1; i <= static_cast<std::size_t>(count); ++i) {
       const std::size_t from = i - LowBit(i);
-      tree_.push_back(0);
-      std::int64_t covered = size;
-      for (std::size_t j = i - 1; j > from; j -= LowBit(j)) covered += tree_[j];
-      tree_[i] = covered;
+      tree_[i] = from >= old ? static_cast<std::int64_t>(i - from) * size
+                             : oldTotal - Prefix(static_cast<std::int32_t>(from)) +
+                                   static_cast<std::int64_t>(i - old) * size;
     }
   }
   count_ = count;

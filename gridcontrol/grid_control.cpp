@@ -47,6 +47,37 @@ void SetBits(std::vector<std::uint64_t>& bits, std::size_t first, std::size_t la
   }
 }
 
+// One past the last set bit of first..end - 1, or `first` when none is set.
+std::size_t EndOfLastBit(const std::vector<std::uint64_t>& bits, std::size_t first,
+                         std::size_t end) {
+  for (end = std::min(end, bits.size() * kBitsPerWord); end > first;) {
+    const std::size_t word = (end - 1) / kBitsPerWord;
+    const std::size_t used = end - word * kBitsPerWord;  // bits of this word below end
+    const std::uint64_t found =
+        used == kBitsPerWord ? bits[word] : bits[word] & ((std::uint64_t{1} << used) - 1);
+    if (found != 0)
+      return std::max(first, word * kBitsPerWord + kBitsPerWord -
+                                 static_cast<std::size_t>(std::countl_zero(found)));
+    end = word * kBitsPerWord;
+  }
+  return first;
+}
+
+// Calls visit(index) for each bit of first..end - 1 set in `bits` but not in `except`.
+template <typename Visit>
+void ForEachBit(const std::vector<std::uint64_t>& bits, const std::vector<std::uint64_t>& except,
+                std::size_t first, std::size_t end, Visit visit) {
+  end = std::min(end, bits.size() * kBitsPerWord);
+  for (std::size_t word = first / kBitsPerWord; word * kBitsPerWord < end; ++word) {
+    std::uint64_t found = bits[word] & ~(word < except.size() ? except[word] : 0);
+    if (word == first / kBitsPerWord) found = found >> first % kBitsPerWord << first % kBitsPerWord;
+    if (end - word * kBitsPerWord < kBitsPerWord)
+      found &= (std::uint64_t{1} << (end - word * kBitsPerWord)) - 1;
+    for (; found != 0; found &= found - 1)
+      visit(word * kBitsPerWord + static_cast<std::size_t>(std::countr_zero(found)));
+  }
+}
+
 // Drops the bits from `count` on.
 void CutBits(std::vector<std::uint64_t>& bits, std::size_t count) {
   if (count >= bits.size() * kBitsPerWord) return;
@@ -98,15 +129,21 @@ std::size_t GridControl::CellIndex(std::int32_t row, std::int32_t col) const {
 }
 
 bool GridControl::IsNumbered(std::int32_t row, std::int32_t col) const {
-  const std::vector<std::uint8_t>& flags = numbered_[static_cast<std::size_t>(col)];
-  return static_cast<std::size_t>(row) < flags.size() && flags[static_cast<std::size_t>(row)] != 0;
+  const std::vector<std::uint64_t>& bits = numbered_[static_cast<std::size_t>(col)];
+  const auto at = static_cast<std::size_t>(row);
+  return at / kBitsPerWord < bits.size() && (bits[at / kBitsPerWord] >> at % kBitsPerWord & 1) != 0;
+}
+
+void GridControl::ClearNumbered(std::int32_t row, std::int32_t col) const {
+  const auto at = static_cast<std::size_t>(row);
+  SetBits(numbered_[static_cast<std::size_t>(col)], at, at, false);
 }
 
 std::u16string& GridControl::Cell(std::int32_t row, std::int32_t col) const {
   std::u16string& cell = cells_[CellIndex(row, col)];
   if (IsNumbered(row, col)) {
     AssignIndexText(cell, row);
-    numbered_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)] = 0;
+    ClearNumbered(row, col);
   }
   return cell;
 }
@@ -139,15 +176,15 @@ void GridControl::SetRows(std::int32_t rows) {
   if (rows == Rows()) return;
   if (rows < Rows()) {
     for (std::int32_t col = 0; col < Cols(); ++col) {
-      std::int32_t& textRows = textRows_[static_cast<std::size_t>(col)];
-      for (std::int32_t row = rows; row < textRows; ++row) {
-        std::u16string& cell = cells_[CellIndex(row, col)];
-        if (!cell.empty()) std::u16string().swap(cell);
-      }
-      textRows = std::min(textRows, rows);
-      std::vector<std::uint8_t>& flags = numbered_[static_cast<std::size_t>(col)];
-      if (std::ssize(flags) > rows) flags.resize(static_cast<std::size_t>(rows));
-      CutBits(textBits_[static_cast<std::size_t>(col)], static_cast<std::size_t>(rows));
+      const auto c = static_cast<std::size_t>(col);
+      const auto firstDropped = static_cast<std::size_t>(rows);
+      // Numbered rows store nothing.
+      ForEachBit(textBits_[c], numbered_[c], firstDropped, SIZE_MAX, [&](std::size_t row) {
+        std::u16string().swap(cells_[CellIndex(static_cast<std::int32_t>(row), col)]);
+      });
+      textRows_[c] = std::min(textRows_[c], rows);
+      CutBits(numbered_[c], firstDropped);
+      CutBits(textBits_[c], firstDropped);
     }
   } else if (const std::size_t cells = static_cast<std::size_t>(rows) * Cols();
              cells > cells_.size()) {
@@ -315,14 +352,16 @@ void GridControl::NumberRows(std::int32_t col, std::int32_t firstRow, std::int32
   CheckCol(col);
   CheckRow(firstRow);
   CheckRow(lastRow);
-  std::vector<std::uint8_t>& flags = numbered_[static_cast<std::size_t>(col)];
-  const auto end = static_cast<std::size_t>(lastRow) + 1;
-  if (flags.size() < end) flags.resize(end);
-  std::fill(flags.begin() + firstRow, flags.begin() + static_cast<std::ptrdiff_t>(end), 1);
-  std::int32_t& textRows = textRows_[static_cast<std::size_t>(col)];
-  textRows = std::max(textRows, lastRow + 1);
-  SetBits(textBits_[static_cast<std::size_t>(col)], static_cast<std::size_t>(firstRow), end - 1,
-          true);
+  const auto c = static_cast<std::size_t>(col);
+  const auto first = static_cast<std::size_t>(firstRow);
+  const auto last = static_cast<std::size_t>(lastRow);
+  // A numbered row stores no text: only texts written since go.
+  ForEachBit(textBits_[c], numbered_[c], first, last + 1, [&](std::size_t row) {
+    std::u16string().swap(cells_[CellIndex(static_cast<std::int32_t>(row), col)]);
+  });
+  SetBits(numbered_[c], first, last, true);
+  SetBits(textBits_[c], first, last, true);
+  textRows_[c] = std::max(textRows_[c], lastRow + 1);
   Changed(kGridRepaint);
 }
 
@@ -332,8 +371,7 @@ void GridControl::MarkText(std::int32_t row, std::int32_t col, bool hasText) {
 }
 
 void GridControl::StoreText(std::int32_t row, std::int32_t col, std::u16string_view text) {
-  if (IsNumbered(row, col))
-    numbered_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)] = 0;
+  ClearNumbered(row, col);
   std::u16string& cell = cells_[CellIndex(row, col)];
   if (text.empty()) {
     // A cleared cell gives its memory back.
@@ -355,8 +393,10 @@ std::int32_t GridControl::RowsWithText(std::int32_t firstCol, std::int32_t lastC
   for (std::int32_t col = firstCol; col <= lastCol; ++col) {
     // A bound at or below what an earlier column needs may stay loose.
     std::int32_t& bound = textRows_[static_cast<std::size_t>(col)];
-    while (bound > rows && cells_[CellIndex(bound - 1, col)].empty() && !IsNumbered(bound - 1, col))
-      --bound;
+    if (bound > rows)
+      bound = static_cast<std::int32_t>(EndOfLastBit(textBits_[static_cast<std::size_t>(col)],
+                                                     static_cast<std::size_t>(rows),
+                                                     static_cast<std::size_t>(bound)));
     rows = std::max(rows, bound);
   }
   return rows;

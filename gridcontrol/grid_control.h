@@ -202,6 +202,7 @@ class GridControl : public FlexGrid {
   void CheckCol(std::int32_t col) const;
   std::size_t CellIndex(std::int32_t row, std::int32_t col) const;
   bool IsNumbered(std::int32_t row, std::int32_t col) const;
+  void ClearNumbered(std::int32_t row, std::int32_t col) const;
   // The cell's stored text, a numbered cell's number written out first.
   std::u16string& Cell(std::int32_t row, std::int32_t col) const;
   void MarkText(std::int32_t row, std::int32_t col, bool hasText);
@@ -233,10 +234,10 @@ class GridControl : public FlexGrid {
   // Row-major, Cols to a row; rows past Rows are empty. Mutable: a numbered
   // cell's text is written out when first read.
   mutable std::vector<std::u16string> cells_;
-  // Per column, a flag per row whose text is its index, not written out yet
-  // (what it stores then does not count): tens of thousands of row titles cost
-  // one fill. Empty for a column never numbered; rows past its end are not.
-  mutable std::vector<std::vector<std::uint8_t>> numbered_;
+  // Per column, a bit per row whose text is its index, stored nowhere until
+  // first read: tens of thousands of row titles cost a fill of bits. Rows past
+  // the end have none.
+  mutable std::vector<std::vector<std::uint64_t>> numbered_;
   // Per column, a row count below which all its text lies; brought down to
   // the last row with text when asked.
   mutable std::vector<std::int32_t> textRows_;

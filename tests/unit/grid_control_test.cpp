@@ -393,6 +393,61 @@ TEST_F(GridControlTest, RowsWithTextEndAtTheLastTextWhereverWritesSortsAndResize
   EXPECT_EQ(grid.RowsWithText(2, 4), 0);
 }
 
+TEST_F(GridControlTest, NumberedRowsReadTheirIndexUntilWrittenMovedOrDropped) {
+  grid.NumberRows(0, 1, 99);
+  EXPECT_EQ(Column(0, 0, 3), (Texts{u"", u"1", u"2", u"3"}));
+  EXPECT_EQ(grid.TextView(99, 0), u"99");
+  EXPECT_EQ(grid.RowsWithText(0, 0), 100);
+  EXPECT_EQ(grid.NextRowWithText(0, 0, 0), 1);
+  EXPECT_EQ(grid.NextRowWithText(1, 4, 0), FlexGrid::kNoRow);
+  grid.SetTextMatrix(70, 3, u"z");
+  grid.SetTextMatrix(5, 2, u"y");
+  EXPECT_EQ(grid.NextRowWithText(1, 4, 6), 70);
+  EXPECT_EQ(grid.NextRowWithText(1, 4, 0), 5);
+  grid.SetTextMatrix(2, 0, u"title");
+  grid.NumberRows(0, 3, 2);
+  EXPECT_EQ(grid.TextMatrix(2, 0), u"title");
+  // Sorting the data rows leaves the titles; a whole-row sort moves them.
+  FillColumn(1, 1, {u"3", u"1", u"2"});
+  for (const std::int16_t order : {1, 2}) {
+    grid.SetRow(1);
+    grid.SetCol(1);
+    grid.SetRowSel(3);
+    if (order == 1)
+      grid.SortDataRows(order);
+    else
+      grid.SetSort(order);
+  }
+  EXPECT_EQ(Column(1, 1, 3), (Texts{u"3", u"2", u"1"}));
+  EXPECT_EQ(Column(0, 1, 3), (Texts{u"3", u"title", u"1"}));
+  // Dropped rows come back empty; numbering again replaces what was written.
+  grid.SetRows(50);
+  EXPECT_EQ(grid.RowsWithText(0, 0), 50);
+  grid.SetRows(100);
+  EXPECT_EQ(grid.TextMatrix(70, 0), u"");
+  EXPECT_EQ(grid.NextRowWithText(0, 4, 50), FlexGrid::kNoRow);
+  grid.NumberRows(0, 1, 99);
+  EXPECT_EQ(Column(0, 1, 3), (Texts{u"1", u"2", u"3"}));
+  EXPECT_EQ(grid.TextMatrix(70, 0), u"70");
+  EXPECT_THROW(grid.NumberRows(0, 1, 100), GridError);
+}
+
+TEST_F(GridControlTest, RowPositionsAddUpTheHeightsAsRowsAreCutAndAdded) {
+  std::mt19937 random(7);
+  for (const std::int32_t rows : {37, 300, 5, 1000, 129, 4096}) {
+    const auto kept = static_cast<std::uint32_t>(std::min(grid.Rows(), rows));
+    for (int i = 0; i < 10; ++i)
+      grid.SetRowHeight(static_cast<std::int32_t>(random() % kept),
+                        static_cast<std::int32_t>(100 + random() % 500));
+    grid.SetRows(rows);
+    std::int64_t sum = 0;
+    for (std::int32_t row = 0; row < rows; ++row) {
+      ASSERT_EQ(grid.RowPos(row), sum) << rows << " rows, row " << row;
+      sum += grid.RowHeight(row);
+    }
+  }
+}
+
 TEST_F(GridControlTest, ScrollRangesAndScrollMessages) {
   EXPECT_EQ(grid.FullyVisibleRows(), 17);
   EXPECT_EQ(grid.MaxTopRow(), 83);
