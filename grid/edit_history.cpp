@@ -206,6 +206,7 @@ int GridEditor::RestoreImage(const CellImage* image, const CellRegion& region) {
   const auto width = static_cast<std::size_t>(std::max(region.lastCol - region.firstCol + 1, 0));
   std::size_t pos = 0;
   std::size_t empties = image->emptyTail;
+  std::int32_t gridText = -1;  // the next row with text in the region's columns
   for (std::int32_t row = region.firstRow; row <= region.lastRow; ++row) {
     if (row > grid.Rows() - 1) {
       // Room below with some spare rows, but never past what the editor allows.
@@ -213,20 +214,25 @@ int GridEditor::RestoreImage(const CellImage* image, const CellRegion& region) {
       if (grown <= row) return 0;
       grid.SetRows(grown);
     }
-    if (pos == units.size() && row >= textRows && empties >= width) {
-      empties -= width;  // a row of empty cells on empty cells
-      continue;
-    }
-    // So are rows that are empty in the image and in the grid.
-    if (const std::int32_t skipped = EmptyRowsAt(
-            units, pos, width,
-            std::min({region.lastRow + std::int64_t{1}, std::int64_t{grid.Rows()},
-                      std::int64_t{grid.NextRowWithText(region.firstCol, region.lastCol, row)}}) -
-                row);
-        skipped > 0) {
-      pos += static_cast<std::size_t>(skipped) * width;
-      row += skipped - 1;
-      continue;
+    // Rows empty in the image and in the grid need no write. Writes land on
+    // rows above, so the grid's next text stays where it was found.
+    if (width > 0 &&
+        (pos < units.size() ? EmptyRowsAt(units, pos, width, 1) : empties / width) > 0) {
+      if (gridText < row) gridText = grid.NextRowWithText(region.firstCol, region.lastCol, row);
+      const std::int64_t end = std::min(
+          {region.lastRow + std::int64_t{1}, std::int64_t{grid.Rows()}, std::int64_t{gridText}});
+      const std::int64_t skipped = pos < units.size()
+                                       ? EmptyRowsAt(units, pos, width, end - row)
+                                       : std::min<std::int64_t>(end - row, empties / width);
+      if (skipped > 0) {
+        const auto cells = static_cast<std::size_t>(skipped) * width;
+        if (pos < units.size())
+          pos += cells;
+        else
+          empties -= cells;  // the counted empty cells
+        row += static_cast<std::int32_t>(skipped) - 1;
+        continue;
+      }
     }
     for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
       if (pos == units.size()) {
