@@ -68,6 +68,14 @@ void CheckConsistent(const GridControl& grid) {
     while (rows > 0 && grid.TextView(rows - 1, col).empty()) --rows;
     CHECK(grid.RowsWithText(col, col) == rows);
     widest = std::max(widest, rows);
+    // Stepping from text to text finds every text of the column.
+    std::int32_t next = grid.NextRowWithText(col, col, 0);
+    for (std::int32_t row = 0; row < rows; ++row) {
+      if (grid.TextView(row, col).empty()) continue;
+      CHECK(next == row);
+      next = grid.NextRowWithText(col, col, row + 1);
+    }
+    CHECK(next == GridControl::kNoRow);
   }
   CHECK(all == widest);
 }
@@ -136,7 +144,11 @@ void Step(GridControl& grid, Input& in) {
       break;
     case 7:
       grid.SetTextMatrix(in.Small(64), in.Small(16), in.Small(3) == 0 ? u"" : u"1e3");
-      grid.SetSort(static_cast<std::int16_t>(in.Small(3)));
+      if (in.Small(4) == 0) grid.NumberRows(in.Small(16), in.Small(64), in.Small(64));
+      if (in.Small(2) == 0)
+        grid.SetSort(static_cast<std::int16_t>(in.Small(3)));
+      else
+        grid.SortDataRows(static_cast<std::int16_t>(in.Small(3)));
       break;
     case 8:
       grid.SetAllowUserResizing(in.Small(4));

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/editor_fixture.h"
@@ -372,6 +373,39 @@ TEST_F(RowOperations, ReverseTurnsEachColumnUpsideDown) {
     EXPECT_EQ(editor->history().current()->kind, StepKind::BlockChange);
     EXPECT_EQ(editor->history().current()->region, (CellRegion{1, last, 1, 2}));
   }
+}
+
+TEST_F(RowOperations, ShiftsAndUndoStepOverEmptyRowsBetweenFarTexts) {
+  editor->SetColumnCount(3);
+  editor->SetRowCount(300);
+  for (const std::int32_t row : {3, 64, 65, 200}) control.SetTextMatrix(row, 1, Tagged(u'a', row));
+  control.SetTextMatrix(130, 2, u"b");
+  // Where the texts are: row and text, column 1 then column 2.
+  const auto where = [&] {
+    std::vector<std::pair<std::int32_t, std::u16string>> found;
+    for (std::int32_t col = 1; col <= 2; ++col)
+      for (std::int32_t row = 0; row < control.Rows(); ++row)
+        if (!control.TextView(row, col).empty())
+          found.emplace_back(row, control.TextMatrix(row, col));
+    return found;
+  };
+  const auto start = where();
+  using Found = decltype(start);
+
+  Select(10, 1, 12, 2);
+  EXPECT_EQ(editor->InsertRows(true), 3);
+  EXPECT_EQ(where(), (Found{{3, u"a3"}, {67, u"a64"}, {68, u"a65"}, {203, u"a200"}, {133, u"b"}}));
+  Select(60, 1, 64, 2);
+  EXPECT_EQ(editor->DeleteRows(true), 5);
+  EXPECT_EQ(where(), (Found{{3, u"a3"}, {62, u"a64"}, {63, u"a65"}, {198, u"a200"}, {128, u"b"}}));
+  Select(2, 1, 250, 2);
+  EXPECT_EQ(editor->ClearSelection(true), 1);
+  EXPECT_EQ(where(), Found{});
+
+  for (int step = 0; step < 3; ++step) EXPECT_EQ(editor->Undo(), 1);
+  EXPECT_EQ(where(), start);
+  for (std::int32_t row = 1; row < control.Rows(); ++row)
+    ASSERT_EQ(control.TextMatrix(row, 0), Number(row));
 }
 
 TEST_F(RowOperations, AddRowsGrowsWithinCapacity) {
