@@ -48,12 +48,13 @@ class SylkWriter {
 
 bool AppendCell(SylkWriter& writer, std::int32_t row, std::int32_t col, std::string_view value) {
   // "C;X<col>;Y<row>;K": built on the stack, a record for every cell of a large copy.
-  char record[40] = "C;X";
-  char* end = std::to_chars(record + 3, record + sizeof record, col + 1).ptr;
+  constexpr std::ptrdiff_t kDigits = 11;  // an int32 with its sign
+  char record[32] = "C;X";
+  char* end = std::to_chars(record + 3, record + 3 + kDigits, col + 1).ptr;
   if (col == 0) {
     *end++ = ';';
     *end++ = 'Y';
-    end = std::to_chars(end, record + sizeof record, row + 1).ptr;
+    end = std::to_chars(end, end + kDigits, row + 1).ptr;
   }
   *end++ = ';';
   *end++ = 'K';
