@@ -61,10 +61,6 @@ std::int32_t EmptyRowsAt(const std::vector<char16_t>& units, std::size_t pos, st
   return static_cast<std::int32_t>(static_cast<std::size_t>(text - first) / width);
 }
 
-std::u16string_view UpToNul(std::u16string_view text) {
-  return text.substr(0, text.find(u'\0'));
-}
-
 }  // namespace
 
 EditHistory::EditHistory() : head_(std::make_unique<HistoryStep>()), current_(head_.get()) {}
@@ -159,34 +155,23 @@ std::optional<CellImage> GridEditor::TakeImage(const CellRegion& region) const {
     CellImage image;
     image.emptyTail = static_cast<std::size_t>(cells - textCells);
     // Only rows with text are read; every other cell is its NUL alone.
-    const auto nextTextRow = [&](std::int32_t row) {
-      return grid.NextRowWithText(region.firstCol, region.lastCol, row);
-    };
-    // The length first: an image past the limit fails before anything is
-    // copied, and one within it is allocated once.
-    auto length = static_cast<std::size_t>(cells);
-    for (std::int32_t row = nextTextRow(region.firstRow); row <= lastTextRow;
-         row = nextTextRow(row + 1)) {
-      for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
-        length += UpToNul(grid.TextView(row, col)).size();
-        if (length > CellImage::kMaxUnits) return std::nullopt;
-      }
-    }
-    image.units.reserve(length - image.emptyTail);
+    image.units.reserve(static_cast<std::size_t>(textCells));
     std::int32_t copied = region.firstRow;  // rows above are in the image
     const auto addEmptyRows = [&](std::int32_t end) {
       image.units.insert(image.units.end(), static_cast<std::size_t>(end - copied) * width, u'\0');
     };
+    const auto nextTextRow = [&](std::int32_t row) {
+      return grid.NextRowWithText(region.firstCol, region.lastCol, row);
+    };
     for (std::int32_t row = nextTextRow(region.firstRow); row <= lastTextRow;
          row = nextTextRow(row + 1)) {
       addEmptyRows(row);
-      for (std::int32_t col = region.firstCol; col <= region.lastCol; ++col) {
-        // An image separates texts by NUL, so a text ends at its first one.
-        const std::u16string_view text = UpToNul(grid.TextView(row, col));
-        image.units.insert(image.units.end(), text.begin(), text.end());
-        image.units.push_back(u'\0');
-      }
+      grid.AppendRowTexts(row, region.firstCol, region.lastCol, image.units);
       copied = row + 1;
+      // Each cell still to come takes at least its NUL.
+      const auto toCome =
+          static_cast<std::size_t>(std::int64_t{lastTextRow - row} * width) + image.emptyTail;
+      if (image.units.size() + toCome > CellImage::kMaxUnits) return std::nullopt;
     }
     addEmptyRows(std::max(lastTextRow + 1, copied));
     return image;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dorvane {
 
@@ -59,6 +60,11 @@ class FlexGrid {
   // The same text without a copy; valid until the cell changes.
   virtual std::u16string_view TextView(std::int32_t row, std::int32_t col) const = 0;
   virtual void SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) = 0;
+  // The texts of a row's cells firstCol..lastCol added to `units`, each up to
+  // its first NUL and followed by one NUL: an undo image of tens of thousands
+  // of rows reads a row a call.
+  virtual void AppendRowTexts(std::int32_t row, std::int32_t firstCol, std::int32_t lastCol,
+                              std::vector<char16_t>& units) const = 0;
   // SetTextMatrix for rows firstRow, firstRow + 1, ... of one column, one text
   // each, in one call: numbering tens of thousands of rows pays the call once.
   virtual void SetColumnTexts(std::int32_t col, std::int32_t firstRow,

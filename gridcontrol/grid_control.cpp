@@ -20,10 +20,16 @@ constexpr std::int32_t kInitialFixed = 1;
   throw GridError(kGridErrorInvalidValue, what);
 }
 
-void AssignIndexText(std::u16string& text, std::int32_t index) {
+// Calls put(begin, end) with the decimal digits of a row index: a title's text.
+template <typename Put>
+void PutIndexDigits(std::int32_t index, Put put) {
   char digits[12];
   const char* const end = std::to_chars(digits, digits + sizeof digits, index).ptr;
-  text.assign(static_cast<const char*>(digits), end);
+  put(static_cast<const char*>(digits), end);
+}
+
+void AssignIndexText(std::u16string& text, std::int32_t index) {
+  PutIndexDigits(index, [&](const char* begin, const char* end) { text.assign(begin, end); });
 }
 
 constexpr std::size_t kBitsPerWord = 64;
@@ -320,6 +326,25 @@ std::u16string_view GridControl::TextView(std::int32_t row, std::int32_t col) co
   CheckRow(row);
   CheckCol(col);
   return Cell(row, col);
+}
+
+void GridControl::AppendRowTexts(std::int32_t row, std::int32_t firstCol, std::int32_t lastCol,
+                                 std::vector<char16_t>& units) const {
+  if (firstCol > lastCol) return;
+  CheckRow(row);
+  CheckCol(firstCol);
+  CheckCol(lastCol);
+  for (std::int32_t col = firstCol; col <= lastCol; ++col) {
+    if (IsNumbered(row, col)) {
+      // Read without writing it out: the title stays numbered.
+      PutIndexDigits(
+          row, [&](const char* begin, const char* end) { units.insert(units.end(), begin, end); });
+    } else {
+      const std::u16string& text = cells_[CellIndex(row, col)];
+      units.insert(units.end(), text.begin(), std::find(text.begin(), text.end(), u'\0'));
+    }
+    units.push_back(u'\0');
+  }
 }
 
 void GridControl::SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) {

@@ -61,6 +61,8 @@ class GridControl : public FlexGrid {
   std::u16string TextMatrix(std::int32_t row, std::int32_t col) const override;
   std::u16string_view TextView(std::int32_t row, std::int32_t col) const override;
   void SetTextMatrix(std::int32_t row, std::int32_t col, std::u16string_view text) override;
+  void AppendRowTexts(std::int32_t row, std::int32_t firstCol, std::int32_t lastCol,
+                      std::vector<char16_t>& units) const override;
   void SetColumnTexts(std::int32_t col, std::int32_t firstRow,
                       std::span<const std::u16string> texts) override;
   void NumberRows(std::int32_t col, std::int32_t firstRow, std::int32_t lastRow) override;

@@ -84,10 +84,18 @@ class EditHistoryTest : public testing::EditorFixture {
 
 TEST_F(EditHistoryTest, ImageHoldsTextsRowByRowAndRestoresElsewhere) {
   FillRow(2, 1, {u"a", u""});
-  FillRow(3, 1, {u"bc", u"d"});
+  FillRow(3, 1, {u"bc", u""});
+  control.SetTextMatrix(3, 2, std::u16string_view(u"d\0e", 3));  // a text ends at a NUL
   const auto image = editor->TakeImage({2, 3, 1, 2});
   ASSERT_TRUE(image.has_value());
   EXPECT_EQ(Units(*image), std::u16string_view(u"a\0\0bc\0d\0", 8));
+  // Row titles are read as the numbers they show.
+  const auto titles = editor->TakeImage({9, 11, 0, 0});
+  ASSERT_TRUE(titles.has_value());
+  EXPECT_EQ(Units(*titles), std::u16string_view(u"9\0"
+                                                u"10\0"
+                                                u"11\0",
+                                                8));
 
   EXPECT_EQ(editor->RestoreImage(&*image, {6, 7, 1, 2}), 1);
   EXPECT_EQ(Column(1, 6, 7), (Texts{u"a", u"bc"}));
@@ -125,6 +133,8 @@ TEST_F(EditHistoryTest, ImageFailsPastTheLimitOrOutsideTheGrid) {
   const Case cases[] = {
       {"exactly the limit", CellImage::kMaxUnits - 1, {1, 1, 1, 1}, true},
       {"one unit over", CellImage::kMaxUnits, {1, 1, 1, 1}, false},
+      {"the empty rows below reach the limit", CellImage::kMaxUnits - 10, {1, 10, 1, 1}, true},
+      {"the empty rows below pass the limit", CellImage::kMaxUnits - 10, {1, 11, 1, 1}, false},
       {"last row", 1, {99, 99, 1, 1}, true},
       {"below the last row", 1, {99, 100, 1, 1}, false},
       {"right of the last column", 1, {1, 1, 2, 3}, false},
@@ -495,6 +505,11 @@ class StarvedGrid : public GridControl {
   std::u16string_view TextView(std::int32_t row, std::int32_t col) const override {
     if (starved) throw std::bad_alloc();
     return GridControl::TextView(row, col);
+  }
+  void AppendRowTexts(std::int32_t row, std::int32_t firstCol, std::int32_t lastCol,
+                      std::vector<char16_t>& units) const override {
+    if (starved) throw std::bad_alloc();
+    GridControl::AppendRowTexts(row, firstCol, lastCol, units);
   }
   bool starved = false;
 };
