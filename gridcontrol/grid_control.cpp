@@ -1,8 +1,8 @@
 #include "gridcontrol/grid_control.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
-#include <charconv>
 #include <limits>
 
 namespace dorvane {
@@ -20,16 +20,24 @@ constexpr std::int32_t kInitialFixed = 1;
   throw GridError(kGridErrorInvalidValue, what);
 }
 
-// Calls put(begin, end) with the decimal digits of a row index: a title's text.
-template <typename Put>
-void PutIndexDigits(std::int32_t index, Put put) {
-  char digits[12];
-  const char* const end = std::to_chars(digits, digits + sizeof digits, index).ptr;
-  put(static_cast<const char*>(digits), end);
-}
+// A row index in decimal, a title's text, written straight as UTF-16: titles
+// are read by the tens of thousands.
+struct IndexDigits {
+  explicit IndexDigits(std::int32_t index) {
+    auto value = static_cast<std::uint32_t>(index);  // indexes are never negative
+    do {
+      units[--first] = static_cast<char16_t>(u'0' + value % 10);
+      value /= 10;
+    } while (value != 0);
+  }
+  std::u16string_view View() const { return {units.data() + first, units.size() - first}; }
+
+  std::array<char16_t, 10> units;
+  std::size_t first = units.size();
+};
 
 void AssignIndexText(std::u16string& text, std::int32_t index) {
-  PutIndexDigits(index, [&](const char* begin, const char* end) { text.assign(begin, end); });
+  text.assign(IndexDigits(index).View());
 }
 
 constexpr std::size_t kBitsPerWord = 64;
@@ -337,8 +345,8 @@ void GridControl::AppendRowTexts(std::int32_t row, std::int32_t firstCol, std::i
   for (std::int32_t col = firstCol; col <= lastCol; ++col) {
     if (IsNumbered(row, col)) {
       // Read without writing it out: the title stays numbered.
-      PutIndexDigits(
-          row, [&](const char* begin, const char* end) { units.insert(units.end(), begin, end); });
+      const IndexDigits digits(row);
+      units.insert(units.end(), digits.View().begin(), digits.View().end());
     } else {
       const std::u16string& text = cells_[CellIndex(row, col)];
       units.insert(units.end(), text.begin(), std::find(text.begin(), text.end(), u'\0'));
