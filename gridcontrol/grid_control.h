@@ -227,7 +227,7 @@ class GridControl : public FlexGrid {
   void ScrollIntoView(std::int32_t row, std::int32_t col);
   std::int32_t ColBorderNear(std::int32_t x) const;
   std::int32_t RowBorderNear(std::int32_t y) const;
-  void SortRows(bool descending, std::int32_t firstCol);
+  void SortRows(std::int16_t sortOrder, std::int32_t firstCol);
 
   WindowBinding binding_;
   GridChanges pending_ = 0;

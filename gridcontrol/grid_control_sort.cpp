@@ -99,22 +99,21 @@ int CompareKeys(const SortKey& a, const SortKey& b, bool descending) {
 }  // namespace
 
 void GridControl::SetSort(std::int16_t order) {
-  if (order < 0 || order > 2) throw GridError(kGridErrorInvalidValue, "unknown sort order");
-  if (order == 0 || Rows() == 0 || Cols() == 0) return;
-  SortRows(order == 2, 0);
+  SortRows(order, 0);
 }
 
 void GridControl::SortDataRows(std::int16_t order) {
-  if (order < 0 || order > 2) throw GridError(kGridErrorInvalidValue, "unknown sort order");
-  if (order == 0 || Rows() == 0 || Cols() == 0) return;
-  SortRows(order == 2, FixedCols());
+  SortRows(order, FixedCols());
 }
 
 // The rows Row..RowSel are ordered by the columns Col..ColSel, stably, rows
 // without any key text last; the columns from firstCol on move with them.
 // Only texts are read and moved: rows without keys keep their order, so a
 // text's new row follows from how many keyed rows lie above it.
-void GridControl::SortRows(bool descending, std::int32_t firstCol) {
+void GridControl::SortRows(std::int16_t sortOrder, std::int32_t firstCol) {
+  if (sortOrder < 0 || sortOrder > 2) throw GridError(kGridErrorInvalidValue, "unknown sort order");
+  if (sortOrder == 0 || Rows() == 0 || Cols() == 0) return;
+  const bool descending = sortOrder == 2;
   const std::int32_t top = std::min(row_, rowSel_);
   const std::int32_t bottom = std::max(row_, rowSel_);
   const std::int32_t left = std::min(col_, colSel_);
